@@ -1,0 +1,193 @@
+#include "core/fom.h"
+
+#include "core/albumfile.h"
+#include "platform/gametimer.h"
+#include "platform/messagebox.h"
+#include "platform/picturebox.h"
+#include "platform/random.h"
+#include "platform/twips.h"
+#include "screen/controls.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+namespace {
+
+QString withTrailingSlash(QString folder)
+{
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
+
+} // namespace
+
+Fom::Fom(const FomServices &services, QWidget *parent)
+    : QWidget(parent)
+    , m_services(services)
+    , m_random(*services.random)
+    , m_messages(*services.messages)
+    , m_shared(*services.sound)
+{
+    createControls();
+    connectEvents();
+}
+
+Fom::~Fom() = default;
+
+void Fom::connectEvents()
+{
+    connect(ComNext, &CommandButton::clicked, this, [this] {
+        if (!ComNext_Click())  // the story file went away under us: end the text
+            TxtStop();
+    });
+    connect(ComNext, &CommandButton::mouseDown, this,
+            [this](Qt::MouseButton button) { ComNext_MouseDown(buttonNumber(button)); });
+    connect(TimLbl, &GameTimer::timeout, this, &Fom::TimLbl_Timer);
+}
+
+bool Fom::Form_Load()
+{
+    PathApp = withTrailingSlash(m_services.appDir);
+    PathImg = PathApp + QStringLiteral("img/");
+    PathBgm = PathApp + QStringLiteral("bgm/");
+    PathTxt = PathApp + QStringLiteral("txt/");
+
+    m_shared.OpenMidi(PathBgm + QStringLiteral("bgm.mid"));
+    m_shared.MusicOn = true;
+    m_shared.PlayMidi();
+
+    // The random source was seeded from the clock when it was made, once per run.
+
+    if (!loadNames()) {
+        m_shared.CloseMidi();
+        return false;
+    }
+    loadAlbum();
+
+    const QSizeF screen = twips::screenSize(this);
+    m_startHeight = static_cast<float>(static_cast<float>(screen.height()) / 10 * 8);
+    setOuterHeightTwips(m_startHeight);
+    return true;
+}
+
+bool Fom::loadNames()
+{
+    const QString path = PathTxt + QStringLiteral("name") + QStringLiteral(".dat");
+    FileNo = m_files.nextFree();
+    bool ok = m_files.openForReading(FileNo, path);
+    for (int i = 0; ok && i < kKinds; ++i) {
+        ok = m_files.readLine(FileNo, LineBuf);
+        if (ok)
+            BeastName[i] = LineBuf;
+    }
+    m_files.close(FileNo);
+    if (!ok) {
+        m_messages.show(path + QStringLiteral(" を読み込めません。\r\n")
+                            + QStringLiteral("生き物の名前が 30 行そろったファイルが必要です。"),
+                        MessageBoxes::Ok);
+    }
+    return ok;
+}
+
+void Fom::loadAlbum()
+{
+    FileNo = m_files.nextFree();
+    if (!m_files.openForReading(FileNo, PathTxt + QStringLiteral("abm") + QStringLiteral(".dat")))
+        return;  // no album yet: it starts empty
+    while (!m_files.atEnd(FileNo)) {
+        if (!m_files.readLine(FileNo, LineBuf))
+            break;
+        if (const auto row = parseAlbumLine(LineBuf)) {
+            Lst[2]->addRow(row->name);
+            Lst[3]->addRow(row->key);
+        }
+    }
+    m_files.close(FileNo);
+}
+
+void Fom::Form_Activate()
+{
+    PlacePoint.fill(0);
+    BeastKnown.fill(false);
+    Money = 0;
+    SyasinCnt = 0;
+    LblSyasin->setCaption(QString::number(0) + QStringLiteral("枚／") + QString::number(kFilm)
+                          + QStringLiteral("枚"));
+    LblMoney->setCaption(QString::number(0) + QStringLiteral("円"));
+    EndFlg = false;
+    for (int i = 0; i <= 1; ++i)
+        Lst[i]->clearRows();
+    TxtPlay(QStringLiteral("opn"));
+}
+
+void Fom::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    TimLbl->setEnabled(false);
+    BgmTim->setEnabled(false);
+
+    m_files.close(FileNo);
+    // One retry with a fresh file number; the old album stays until a save succeeds.
+    if (!saveAlbum() && !saveAlbum()) {
+        m_messages.show(PathTxt + QStringLiteral("abm.dat に永遠アルバムを保存できませんでした。\r\n")
+                            + QStringLiteral("前に保存したアルバムはそのまま残っています。"),
+                        MessageBoxes::Ok);
+    }
+    m_shared.CloseMidi();
+}
+
+bool Fom::saveAlbum()
+{
+    FileNo = m_files.nextFree();
+    bool ok = m_files.openForWriting(FileNo, PathTxt + QStringLiteral("abm") + QStringLiteral(".dat"));
+    for (int i = 0; ok && i < Lst[2]->listCount(); ++i)
+        ok = m_files.writeLine(FileNo, albumLine({Lst[2]->list(i), Lst[3]->list(i)}));
+    if (!ok) {
+        m_files.close(FileNo);  // discards what was written; the old file stays
+        return false;
+    }
+    return m_files.close(FileNo);
+}
+
+void Fom::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_activated)
+        return;
+    m_activated = true;
+    QTimer::singleShot(0, this, &Fom::firstActivation);
+}
+
+void Fom::firstActivation()
+{
+    // The frame is known only once the window is up: the start-up height is an
+    // outer height, so it is set again now that it can include the frame.
+    if (m_startHeight > 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+        setOuterHeightTwips(m_startHeight);
+        Form_Resize();  // centres on the outer size, frame included
+    }
+    Form_Activate();
+}
+
+void Fom::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+int buttonNumber(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return 1;
+    case Qt::RightButton:
+        return 2;
+    case Qt::MiddleButton:
+        return 4;
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "core/shared_module.h"
+#include "platform/textfiles.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class CommandButton;
+class GameTimer;
+class Label;
+class ListBox;
+class MessageBoxes;
+class PictureBox;
+class RandomSource;
+class SoundDevice;
+
+// What the window needs from outside: its folder and the sources of chance,
+// answers and sound, injected so that tests can script them.
+struct FomServices
+{
+    QString appDir;  // the folder that holds the program and its data set
+    RandomSource *random = nullptr;
+    MessageBoxes *messages = nullptr;
+    SoundDevice *sound = nullptr;
+};
+
+// The game's one window. It owns all game state and every control for the life of
+// the process; every behaviour is one of its event handlers.
+class Fom : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kPlaces = 3;
+    static constexpr int kKinds = 30;
+    static constexpr int kFilm = 100;
+    static constexpr int kGoodEndingMoney = 5000;
+
+    explicit Fom(const FomServices &services, QWidget *parent = nullptr);
+    ~Fom() override;
+
+    // Start-up. False when the creature names cannot be read: the message has been
+    // shown and the window must not be shown.
+    bool Form_Load();
+    // A new game.
+    void Form_Activate();
+    // Shut-down: saves the eternal album and closes the music.
+    void Form_Unload();
+    // The proportional layout pass.
+    void Form_Resize();
+
+    // --- Game state ---
+    QString PathApp;
+    QString PathImg;
+    QString PathTxt;
+    QString PathBgm;
+    int FileNo = 0;
+    QString LineBuf;
+    std::array<std::int16_t, 3> TxtRgb{};
+    std::array<std::int16_t, kPlaces> PlacePoint{};
+    std::int16_t SyasinCnt = 0;
+    std::int32_t Money = 0;
+    std::array<QString, kKinds + 1> BeastName;
+    std::array<bool, kKinds + 1> BeastKnown{};
+    QString NowBeast;
+    bool EndFlg = false;
+
+    // --- Controls ---
+    GameTimer *TimLbl = nullptr;
+    CommandButton *ComNext = nullptr;
+    PictureBox *BakMove = nullptr;
+    std::array<ListBox *, 4> Lst{};
+    std::array<CommandButton *, 5> ComMove{};
+    Label *LblSyasin = nullptr;
+    Label *LblMoney = nullptr;
+    PictureBox *BakCom = nullptr;
+    std::array<CommandButton *, 4> Com{};
+    PictureBox *BakSee = nullptr;
+    GameTimer *BgmTim = nullptr;
+    PictureBox *E = nullptr;
+    PictureBox *Pic = nullptr;
+    Label *LblSee = nullptr;
+    Label *Lbl = nullptr;
+
+    共用関数 &shared() { return m_shared; }
+    TextFiles &files() { return m_files; }
+
+    // Story texts.
+    void TxtPlay(const QString &key);
+    void TxtStop();
+    // One page; false when the read failed before a page could be gathered.
+    bool ComNext_Click();
+    void ComNext_MouseDown(int button);
+    void TimLbl_Timer();
+
+    // Puts the picture of a creature into Pic, or repaints the held one for "".
+    void PicShow(const QString &key);
+
+    // Outer size and place of the window, in twips.
+    double outerHeightTwips() const;
+    double outerWidthTwips() const;
+    double leftTwips() const;
+    double topTwips() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void firstActivation();
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void createControls();
+    void connectEvents();
+    void setTabOrder();
+    bool loadNames();
+    void loadAlbum();
+    bool saveAlbum();
+    void setOuterHeightTwips(double height);
+    void setOuterWidthTwips(double width);
+    void moveToTwips(double left, double top);
+    void placeInWindow(QWidget *control, double left, double top, double width, double height);
+
+    FomServices m_services;
+    RandomSource &m_random;
+    MessageBoxes &m_messages;
+    共用関数 m_shared;
+    TextFiles m_files;
+    double m_startHeight = 0;  // twips, kept until the frame's size is known
+    bool m_activated = false;
+    bool m_unloaded = false;
+};
+
+// Mouse buttons as the game numbers them: 1 left, 2 right, 4 middle.
+int buttonNumber(Qt::MouseButton button);

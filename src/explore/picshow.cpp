@@ -1,0 +1,27 @@
+#include "core/fom.h"
+
+#include "platform/picturebox.h"
+
+#include <QImageReader>
+
+void Fom::PicShow(const QString &key)
+{
+    Pic->clear();
+    if (!key.isEmpty()) {
+        // The format is told by the content, never by the ".dat" extension. A missing
+        // or unreadable picture leaves Pic blank and the game going.
+        QImageReader reader(PathImg + key + QStringLiteral(".dat"));
+        reader.setDecideFormatFromContent(true);
+        const QImage picture = reader.read();
+        E->setPicture(picture);
+        if (picture.isNull())
+            return;
+    }
+    if (E->picture().isNull())
+        return;
+    Pic->setScalePixels();
+    E->setScalePixels();
+    Pic->paintPicture(E->picture(), QRect(QPoint(0, 0), Pic->innerRect().size()),
+                      QRect(QPoint(0, 0), E->innerRect().size()));
+    Pic->show();
+}

@@ -1,0 +1,24 @@
+#include "core/fom.h"
+#include "platform/messagebox.h"
+#include "platform/random.h"
+#include "platform/sounddevice.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QtMessageBoxes::title());
+
+    ClockRandom random;
+    QtMessageBoxes messages;
+    SoundDevice sound(std::make_unique<SilentBackend>());
+    Fom window({QCoreApplication::applicationDirPath(), &random, &messages, &sound});
+    if (!window.Form_Load())
+        return 1;
+    messages.setParent(&window);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,123 @@
+#include "platform/picturebox.h"
+
+#include "platform/grid.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+PictureBox::PictureBox(QWidget *parent)
+    : QWidget(parent)
+{
+    setFocusPolicy(Qt::TabFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    resetSurface();
+}
+
+void PictureBox::setScale(double left, double top, double width, double height)
+{
+    m_scale = QRectF(left, top, width, height);
+    m_pixels = false;
+}
+
+void PictureBox::setScalePixels()
+{
+    m_pixels = true;
+}
+
+QRectF PictureBox::scale() const
+{
+    if (m_pixels)
+        return QRectF(QPointF(0, 0), QSizeF(innerRect().size()));
+    return m_scale;
+}
+
+QRect PictureBox::toPixels(const QRectF &units) const
+{
+    return gridToPixels(scale(), innerRect(), units);
+}
+
+void PictureBox::place(QWidget *child, const QRectF &units) const
+{
+    child->setGeometry(toPixels(units));
+}
+
+void PictureBox::setBorder(Border border)
+{
+    if (m_border == border)
+        return;
+    m_border = border;
+    resetSurface();
+    update();
+}
+
+QRect PictureBox::innerRect() const
+{
+    const int inset = m_border == Border::Single ? 1 : 0;
+    return rect().adjusted(inset, inset, -inset, -inset);
+}
+
+void PictureBox::setBackground(const QColor &colour)
+{
+    m_background = colour;
+    update();
+}
+
+void PictureBox::clear()
+{
+    m_surface.fill(Qt::transparent);
+    update();
+}
+
+void PictureBox::paintPicture(const QImage &picture, const QRect &target, const QRect &source)
+{
+    if (picture.isNull() || m_surface.isNull())
+        return;
+    QPainter painter(&m_surface);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, picture, source);
+    update();
+}
+
+void PictureBox::setPicture(const QImage &picture)
+{
+    m_picture = picture;
+    if (!picture.isNull())
+        resize(picture.size() + (rect().size() - innerRect().size()));
+}
+
+void PictureBox::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), m_background);
+    if (m_border == Border::Single) {
+        painter.setPen(QColor(160, 160, 160));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+    painter.drawImage(innerRect().topLeft(), m_surface);
+}
+
+void PictureBox::resizeEvent(QResizeEvent *)
+{
+    // Like any drawing surface without a backing store of its own, a new size
+    // starts blank; the owner repaints what it wants kept.
+    resetSurface();
+}
+
+void PictureBox::resetSurface()
+{
+    const QSize size = innerRect().size().expandedTo(QSize(1, 1));
+    m_surface = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    m_surface.fill(Qt::transparent);
+}
+
+void PictureBox::mousePressEvent(QMouseEvent *event)
+{
+    emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}

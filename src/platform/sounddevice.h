@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// What the sound device drives: one piece of music and one-shot cries.
+class AudioBackend
+{
+public:
+    virtual ~AudioBackend() = default;
+
+    // Loads a music file; false leaves no music open.
+    virtual bool openMusic(const QString &path) = 0;
+    virtual void closeMusic() = 0;
+    virtual void playMusic() = 0;
+    virtual void seekMusicToStart() = 0;
+    virtual bool isMusicPlaying() const = 0;
+    // Starts a cry at once, replacing one still playing; a missing file is silence.
+    virtual void playCry(const QString &path) = 0;
+};
+
+// No sound at all: music opens only if the file exists and then counts as stopped.
+class SilentBackend final : public AudioBackend
+{
+public:
+    bool openMusic(const QString &path) override;
+    void closeMusic() override {}
+    void playMusic() override {}
+    void seekMusicToStart() override {}
+    bool isMusicPlaying() const override { return false; }
+    void playCry(const QString &) override {}
+};
+
+// The interpreter of the command strings the game sends to its music device, one
+// device under the alias MIDI at a time, and of the cries. Every string it is sent
+// is kept in order in sent(), so what the game asked for can be checked.
+class SoundDevice
+{
+public:
+    explicit SoundDevice(std::unique_ptr<AudioBackend> backend);
+    ~SoundDevice();
+
+    // Carries out one command. Queries answer with a word ("playing", "stopped");
+    // everything else, and any command that fails, answers with the empty text.
+    QString sendString(const QString &command);
+    void playWave(const QString &path);
+
+    const QStringList &sent() const { return m_sent; }
+    void clearSent() { m_sent.clear(); }
+    bool isMusicOpen() const { return m_open; }
+    AudioBackend &backend() { return *m_backend; }
+
+private:
+    QString execute(const QString &command);
+
+    std::unique_ptr<AudioBackend> m_backend;
+    QStringList m_sent;
+    bool m_open = false;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+#include <map>
+#include <memory>
+
+// Sequential text files addressed by small file numbers, the way the game's
+// files have always been read and written. Every text is code page 932 on disk.
+// A line ends at CR LF, a lone CR or a lone LF; the terminator is not part of the
+// line and the last line may lack one. A file is at its end once the line that
+// reaches its last byte has been read. Written lines end with CR LF.
+//
+// Every operation reports failure by returning false; nothing throws. Numbers
+// start at 1; opening a number below 1, or one already open, fails.
+// Files still open for writing when this object is destroyed are discarded, not
+// committed: the old files stay as they were.
+class TextFiles
+{
+public:
+    TextFiles();
+    ~TextFiles();
+    TextFiles(const TextFiles &) = delete;
+    TextFiles &operator=(const TextFiles &) = delete;
+
+    // The lowest number (1 and up) that is not open.
+    int nextFree() const;
+
+    bool openForReading(int number, const QString &path);
+    // Creates the file anew or replaces it. The replacement is atomic: the new
+    // text goes to a temporary file beside it and takes the old one's place at
+    // close(), so a failure at any moment leaves the old file or the new one.
+    bool openForWriting(int number, const QString &path);
+
+    // Reads the next line into `line`. Fails past the end or on a number not
+    // open for reading.
+    bool readLine(int number, QString &line);
+    // True once the last byte has been read (and for a number that is not open).
+    bool atEnd(int number) const;
+    bool writeLine(int number, const QString &line);
+
+    // Closing a number that is not open is no error. For a file open for writing
+    // this is where the text is committed; false means the old file (if any) is
+    // still in place, unchanged.
+    bool close(int number);
+
+    bool isOpen(int number) const;
+
+private:
+    struct OpenFile;
+    std::map<int, std::unique_ptr<OpenFile>> m_files;
+};

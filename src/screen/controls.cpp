@@ -1,0 +1,151 @@
+#include "screen/controls.h"
+
+#include <QMouseEvent>
+
+namespace {
+
+QColor fromRgb(int rgb)
+{
+    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+}
+
+} // namespace
+
+Label::Label(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setWordWrap(true);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setForeColor(0);
+}
+
+void Label::setCaption(const QString &caption)
+{
+    m_caption = caption;
+    QString shown = caption;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    setText(shown);
+}
+
+void Label::setForeColor(int rgb)
+{
+    m_foreColor = rgb;
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, fromRgb(rgb));
+    setPalette(p);
+}
+
+void Label::setBorderSingle(bool single)
+{
+    setFrameShape(single ? QFrame::Box : QFrame::NoFrame);
+}
+
+CommandButton::CommandButton(const QString &caption, QWidget *parent)
+    : QPushButton(caption, parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void CommandButton::setBackground(const QColor &colour)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::ButtonText, Qt::black);
+    setPalette(p);
+}
+
+void CommandButton::mousePressEvent(QMouseEvent *event)
+{
+    emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
+    QPushButton::mousePressEvent(event);
+}
+
+ListBox::ListBox(QWidget *parent)
+    : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSortingEnabled(false);
+    setUniformItemSizes(true);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            emit listClicked();
+    });
+}
+
+int ListBox::listIndex() const
+{
+    const QListWidgetItem *item = currentItem();
+    return item && item->isSelected() ? currentRow() : -1;
+}
+
+void ListBox::setListIndex(int row)
+{
+    if (row < 0 || row >= count()) {
+        setCurrentRow(-1);
+        clearSelection();
+        emit listClicked();
+        return;
+    }
+    if (row == currentRow() && currentItem()->isSelected())
+        emit listClicked();
+    else
+        setCurrentRow(row);
+}
+
+QString ListBox::list(int row) const
+{
+    const QListWidgetItem *it = item(row);
+    return it ? it->text() : QString();
+}
+
+void ListBox::addRow(const QString &text)
+{
+    addItem(text);
+}
+
+void ListBox::insertRow(int row, const QString &text)
+{
+    insertItem(row, text);
+}
+
+void ListBox::removeRow(int row)
+{
+    delete takeItem(row);
+}
+
+void ListBox::clearRows()
+{
+    clear();
+}
+
+void ListBox::setColours(const QColor &background, const QColor &text)
+{
+    QPalette p = palette();
+    p.setColor(QPalette::Base, background);
+    p.setColor(QPalette::Text, text);
+    setPalette(p);
+}
+
+void ListBox::mousePressEvent(QMouseEvent *event)
+{
+    // Only the left button selects; the others are the game's to interpret.
+    if (event->button() == Qt::LeftButton)
+        QListWidget::mousePressEvent(event);
+    emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void ListBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        QListWidget::mouseReleaseEvent(event);
+    emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void setFontSize(QWidget *control, int points)
+{
+    QFont font = control->font();
+    font.setPointSize(points);
+    control->setFont(font);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+// The window's own kinds of control, thin over Qt's, with the operations the game
+// uses and the events it handles.
+
+// Windowless-looking text: transparent, beneath its container's other controls.
+// The caption is kept exactly as set (line breaks are CR LF) and shown with them.
+class Label : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit Label(QWidget *parent = nullptr);
+
+    void setCaption(const QString &caption);
+    const QString &caption() const { return m_caption; }
+    // 24-bit colour red + 256 × green + 65536 × blue.
+    void setForeColor(int rgb);
+    int foreColor() const { return m_foreColor; }
+    void setBorderSingle(bool single);
+
+private:
+    QString m_caption;
+    int m_foreColor = 0;
+};
+
+// A push button that also reports which mouse button was pressed on it.
+class CommandButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    explicit CommandButton(const QString &caption, QWidget *parent = nullptr);
+    void setBackground(const QColor &colour);
+
+signals:
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+};
+
+// An unsorted, single-selection list of texts.
+class ListBox : public QListWidget
+{
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget *parent = nullptr);
+
+    int listIndex() const;
+    // Selects row n, or none for -1; like a selection by the user, it raises listClicked.
+    void setListIndex(int row);
+    int listCount() const { return count(); }
+    // The text of row n; the empty text outside the rows.
+    QString list(int row) const;
+    void addRow(const QString &text);
+    void insertRow(int row, const QString &text);
+    void removeRow(int row);
+    void clearRows();
+    void setColours(const QColor &background, const QColor &text);
+
+signals:
+    // A row was selected by mouse, keyboard or the program.
+    void listClicked();
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};
+
+// Sets the point size of a control's font.
+void setFontSize(QWidget *control, int points);

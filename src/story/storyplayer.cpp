@@ -1,0 +1,70 @@
+#include "core/fom.h"
+
+#include "platform/gametimer.h"
+#include "platform/messagebox.h"
+#include "platform/picturebox.h"
+#include "screen/controls.h"
+#include "story/fade.h"
+
+void Fom::TxtPlay(const QString &key)
+{
+    m_files.close(FileNo);  // a text still playing is cut off here
+    BakCom->hide();
+    BakSee->hide();
+    BakMove->hide();
+    ComNext->show();
+    FileNo = m_files.nextFree();
+    const QString path = PathTxt + key + QStringLiteral(".dat");
+    if (m_files.openForReading(FileNo, path) && ComNext_Click())
+        return;
+    // Missing, unreadable or empty.
+    m_messages.show(path + QStringLiteral(" not found"), MessageBoxes::Ok);
+    TxtStop();
+}
+
+bool Fom::ComNext_Click()
+{
+    Lbl->setCaption(QString());
+    do {
+        if (!m_files.readLine(FileNo, LineBuf))
+            return false;
+        Lbl->setCaption(Lbl->caption() + QStringLiteral("\r\n") + LineBuf);
+    } while (!LineBuf.isEmpty() && !m_files.atEnd(FileNo));
+
+    if (m_files.atEnd(FileNo)) {
+        // The lines gathered by a read that reached the end are never shown.
+        m_files.close(FileNo);
+        TxtStop();
+        return true;
+    }
+    TxtRgb.fill(0);
+    Lbl->setForeColor(0);
+    TimLbl->setEnabled(true);
+    return true;
+}
+
+void Fom::ComNext_MouseDown(int button)
+{
+    if (button == 2)
+        TxtStop();
+}
+
+void Fom::TimLbl_Timer()
+{
+    Lbl->setForeColor(fadeStep(TxtRgb, m_random));
+}
+
+void Fom::TxtStop()
+{
+    m_files.close(FileNo);
+    if (EndFlg) {
+        Form_Activate();
+        return;
+    }
+    Lbl->setForeColor(0xFFFFFF);
+    Lbl->setCaption(QString());
+    BakCom->show();
+    BakMove->show();
+    ComNext->hide();
+    TimLbl->setEnabled(false);
+}

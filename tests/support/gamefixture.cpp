@@ -1,0 +1,100 @@
+#include "support/gamefixture.h"
+
+#include "platform/codepage.h"
+#include "screen/controls.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+GameFixture::GameFixture()
+{
+    auto backend = std::make_unique<RecordingBackend>();
+    m_backend = backend.get();
+    m_sound = std::make_unique<SoundDevice>(std::move(backend));
+    for (const char *folder : {"txt", "img", "bgm"})
+        QDir(m_dir.path()).mkpath(QString::fromLatin1(folder));
+    writeLines(QStringLiteral("txt/name.dat"), names());
+    writeLines(QStringLiteral("txt/opn.dat"), story(QStringLiteral("opn"), 2));
+    writeLines(QStringLiteral("txt/goodend.dat"), story(QStringLiteral("goodend"), 2));
+    writeLines(QStringLiteral("txt/badend.dat"), story(QStringLiteral("badend"), 2));
+}
+
+GameFixture::~GameFixture()
+{
+    if (m_window)
+        m_window->hide();
+    m_window.reset();
+}
+
+QString GameFixture::path(const QString &relative) const
+{
+    return m_dir.filePath(relative);
+}
+
+void GameFixture::writeLines(const QString &relative, const QStringList &lines, const QByteArray &terminator)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += codepage::encode(line) + terminator;
+    writeBytes(relative, bytes);
+}
+
+void GameFixture::writeBytes(const QString &relative, const QByteArray &bytes)
+{
+    QFile file(path(relative));
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(file.errorString()));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray GameFixture::readBytes(const QString &relative) const
+{
+    QFile file(path(relative));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void GameFixture::remove(const QString &relative)
+{
+    QFile::remove(path(relative));
+}
+
+QStringList GameFixture::names()
+{
+    QStringList result;
+    for (int i = 0; i < Fom::kKinds; ++i)
+        result << QStringLiteral("生き物%1").arg(i, 2, 10, QLatin1Char('0'));
+    return result;
+}
+
+QStringList GameFixture::story(const QString &key, int pages)
+{
+    QStringList lines;
+    for (int p = 1; p <= pages; ++p)
+        lines << QStringLiteral("%1 p%2 一").arg(key).arg(p) << QStringLiteral("%1 p%2 二").arg(key).arg(p)
+              << QString();
+    lines << QStringLiteral("おわり");
+    return lines;
+}
+
+Fom &GameFixture::window()
+{
+    if (!m_window)
+        m_window = std::make_unique<Fom>(FomServices{m_dir.path(), &random, &messages, m_sound.get()});
+    return *m_window;
+}
+
+bool GameFixture::load()
+{
+    return window().Form_Load();
+}
+
+void GameFixture::start()
+{
+    QVERIFY(load());
+    window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    // The first game starts just after the window is up and resets the counter.
+    QTRY_COMPARE(window().LblSyasin->caption(), QStringLiteral("0枚／100枚"));
+}

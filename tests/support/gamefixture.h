@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/fom.h"
+#include "support/scripted.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A data folder of the test's own and a window over it, with scripted draws,
+// answered message boxes and a recording sound device.
+class GameFixture
+{
+public:
+    GameFixture();
+    ~GameFixture();
+
+    QString dir() const { return m_dir.path(); }
+    QString path(const QString &relative) const;
+
+    // Writes lines as code page 932, each followed by `terminator`.
+    void writeLines(const QString &relative, const QStringList &lines, const QByteArray &terminator = "\r\n");
+    void writeBytes(const QString &relative, const QByteArray &bytes);
+    QByteArray readBytes(const QString &relative) const;
+    void remove(const QString &relative);
+
+    // Thirty names "生き物00" to "生き物29".
+    static QStringList names();
+    // A story of `pages` pages of two lines each ("<key> p<n> 一", "<key> p<n> 二"),
+    // closed by an empty line and one more line.
+    static QStringList story(const QString &key, int pages);
+
+    Fom &window();
+    // Creates the window and runs start-up; false if start-up refused.
+    bool load();
+    // load(), show, and wait until the first game has started.
+    void start();
+    // The recording sound backend of the window's device.
+    RecordingBackend &backend() { return *m_backend; }
+    SoundDevice &sound() { return *m_sound; }
+
+    ScriptedRandom random;
+    ScriptedMessages messages;
+
+private:
+    QTemporaryDir m_dir;
+    RecordingBackend *m_backend = nullptr;
+    std::unique_ptr<SoundDevice> m_sound;
+    std::unique_ptr<Fom> m_window;
+};
