@@ -31,8 +31,8 @@ bool canEncode(const QString &text)
 {
     QStringEncoder encoder(kName, QStringConverter::Flag::Stateless);
     const QByteArray bytes = encoder.encode(text);
-    // The converter drops a lone surrogate without flagging it; the round trip
-    // catches that.
+    // Text that does not come back the same was not really encodable, whether
+    // or not the converter said so.
     return !encoder.hasError() && decode(bytes) == text;
 }
 
