@@ -44,6 +44,22 @@ void Fom::connectEvents()
     connect(ComNext, &CommandButton::mouseDown, this,
             [this](Qt::MouseButton button) { ComNext_MouseDown(buttonNumber(button)); });
     connect(TimLbl, &GameTimer::timeout, this, &Fom::TimLbl_Timer);
+
+    for (int i = 0; i < static_cast<int>(Com.size()); ++i)
+        connect(Com[i], &CommandButton::clicked, this, [this, i] { Com_Click(i); });
+    for (int i = 0; i < static_cast<int>(ComMove.size()); ++i)
+        connect(ComMove[i], &CommandButton::clicked, this, [this, i] { ComMove_Click(i); });
+    for (int i = 0; i < static_cast<int>(Lst.size()); ++i) {
+        connect(Lst[i], &ListBox::listClicked, this, [this, i] { Lst_Click(i); });
+        connect(Lst[i], &ListBox::mouseDown, this,
+                [this, i](Qt::MouseButton button) { Lst_MouseDown(i, buttonNumber(button)); });
+    }
+
+    connect(BgmTim, &GameTimer::timeout, this, &Fom::BgmTim_Timer);
+    connect(Pic, &PictureBox::clicked, this, &Fom::Pic_Click);
+    connect(Pic, &PictureBox::mouseDown, this, [this](Qt::MouseButton button) { Pic_MouseDown(buttonNumber(button)); });
+    connect(Pic, &PictureBox::mouseUp, this, [this](Qt::MouseButton button) { Pic_MouseUp(buttonNumber(button)); });
+    BgmTim->setEnabled(true);
 }
 
 bool Fom::Form_Load()

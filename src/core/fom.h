@@ -99,6 +99,21 @@ public:
     // Puts the picture of a creature into Pic, or repaints the held one for "".
     void PicShow(const QString &key);
 
+    // Wandering.
+    void Com_Click(int index);
+    // The camera and the professor.
+    void ComMove_Click(int index);
+    // Money: adds `amount` (negative to spend), caps the total, shows it.
+    void m_henka(std::int32_t amount);
+    // The album lists.
+    void Lst_Click(int index);
+    void Lst_MouseDown(int index, int button);
+    // Music and cries.
+    void BgmTim_Timer();
+    void Pic_Click();
+    void Pic_MouseDown(int button);
+    void Pic_MouseUp(int button);
+
     // Outer size and place of the window, in twips.
     double outerHeightTwips() const;
     double outerWidthTwips() const;
@@ -122,6 +137,13 @@ private:
     void setOuterWidthTwips(double width);
     void moveToTwips(double left, double top);
     void placeInWindow(QWidget *control, double left, double top, double width, double height);
+    void takePhotograph();
+    void withSelectedPhotograph(int index);
+    void viewPhotograph(const QString &status, const QString &key);
+    void developPhotograph(int selected, const QString &status, const QString &key);
+    void judgePhotograph(const QString &status, const QString &key);
+    void sendPhotograph(int selected, const QString &status, const QString &key);
+    QString description(const QString &key);
 
     FomServices m_services;
     RandomSource &m_random;

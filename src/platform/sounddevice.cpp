@@ -21,13 +21,15 @@ SoundDevice::~SoundDevice()
 
 QString SoundDevice::sendString(const QString &command)
 {
-    m_sent.append(command);
+    if (m_recording)
+        m_sent.append(command);
     return execute(command);
 }
 
 void SoundDevice::playWave(const QString &path)
 {
-    m_sent.append(QStringLiteral("PlayWave ") + path);
+    if (m_recording)
+        m_sent.append(QStringLiteral("PlayWave ") + path);
     m_backend->playCry(path);
 }
 

@@ -34,8 +34,9 @@ public:
 };
 
 // The interpreter of the command strings the game sends to its music device, one
-// device under the alias MIDI at a time, and of the cries. Every string it is sent
-// is kept in order in sent(), so what the game asked for can be checked.
+// device under the alias MIDI at a time, and of the cries. While recording, every
+// string it is sent is kept in order in sent(), so tests can check what the game
+// asked for (off by default: the music loop asks for the status on every tick).
 class SoundDevice
 {
 public:
@@ -47,6 +48,7 @@ public:
     QString sendString(const QString &command);
     void playWave(const QString &path);
 
+    void setRecording(bool recording) { m_recording = recording; }
     const QStringList &sent() const { return m_sent; }
     void clearSent() { m_sent.clear(); }
     bool isMusicOpen() const { return m_open; }
@@ -58,4 +60,5 @@ private:
     std::unique_ptr<AudioBackend> m_backend;
     QStringList m_sent;
     bool m_open = false;
+    bool m_recording = false;
 };

@@ -140,7 +140,6 @@ void ListBox::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton)
         QListWidget::mouseReleaseEvent(event);
-    emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
 }
 
 void setFontSize(QWidget *control, int points)

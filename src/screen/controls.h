@@ -65,7 +65,6 @@ signals:
     // A row was selected by mouse, keyboard or the program.
     void listClicked();
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
-    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -1,0 +1,44 @@
+#include "core/fom.h"
+
+#include "camera/rules.h"
+#include "platform/picturebox.h"
+#include "screen/controls.h"
+
+namespace {
+
+enum CameraButton { Shutter = 0 };
+
+} // namespace
+
+void Fom::ComMove_Click(int index)
+{
+    LblSee->setCaption(QString());
+    Lbl->setCaption(QString());
+    BakSee->hide();
+    if (index == Shutter)
+        takePhotograph();
+    else
+        withSelectedPhotograph(index);
+}
+
+void Fom::takePhotograph()
+{
+    Lbl->setCaption(QStringLiteral("シャッター！！"));
+    const QString key = catchKey(PlacePoint, m_random);
+    if (key.isEmpty()) {
+        Lbl->setCaption(Lbl->caption() + QStringLiteral("\r\n") + QStringLiteral("なにも撮れなかった"));
+    } else {
+        Lst[0]->addRow(kUndeveloped);
+        Lst[1]->addRow(key);
+    }
+    ++SyasinCnt;
+    if (SyasinCnt < kFilm) {
+        LblSyasin->setCaption(QString::number(SyasinCnt) + QStringLiteral("枚／") + QString::number(kFilm)
+                              + QStringLiteral("枚"));
+        return;
+    }
+    // The film is used up. The ending is flagged only once its start has returned,
+    // so an ending that cannot be played leaves the player in the game.
+    TxtPlay(Money < kGoodEndingMoney ? QStringLiteral("badend") : QStringLiteral("goodend"));
+    EndFlg = true;
+}
