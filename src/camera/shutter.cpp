@@ -38,7 +38,10 @@ void Fom::takePhotograph()
         return;
     }
     // The film is used up. The ending is flagged only once its start has returned,
-    // so an ending that cannot be played leaves the player in the game.
+    // so an ending that cannot be played leaves the player in the game, flagged: the
+    // next shot tries again, and the end of that attempt starts a new game. That new
+    // game must not be flagged too, or every opening would run into yet another.
     TxtPlay(Money < kGoodEndingMoney ? QStringLiteral("badend") : QStringLiteral("goodend"));
-    EndFlg = true;
+    if (SyasinCnt >= kFilm)
+        EndFlg = true;
 }

@@ -68,27 +68,29 @@ ListBox::ListBox(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
     setUniformItemSizes(true);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
+    // The selection, not the current row, is what the player chose: the current
+    // row moves first and the selection follows it.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (listIndex() >= 0)
             emit listClicked();
     });
 }
 
 int ListBox::listIndex() const
 {
-    const QListWidgetItem *item = currentItem();
-    return item && item->isSelected() ? currentRow() : -1;
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 void ListBox::setListIndex(int row)
 {
     if (row < 0 || row >= count()) {
-        setCurrentRow(-1);
         clearSelection();
+        setCurrentRow(-1);
         emit listClicked();
         return;
     }
-    if (row == currentRow() && currentItem()->isSelected())
+    if (listIndex() == row)
         emit listClicked();
     else
         setCurrentRow(row);

@@ -1,6 +1,7 @@
 #include "support/gamefixture.h"
 
 #include "platform/codepage.h"
+#include "platform/picturebox.h"
 #include "screen/controls.h"
 
 #include <QDir>
@@ -98,4 +99,30 @@ void GameFixture::start()
     QVERIFY(QTest::qWaitForWindowExposed(&window()));
     // The first game starts just after the window is up and resets the counter.
     QTRY_COMPARE(window().LblSyasin->caption(), QStringLiteral("0枚／100枚"));
+}
+
+void GameFixture::restart()
+{
+    if (m_window) {
+        m_window->close();
+        m_window.reset();
+    }
+    start();
+}
+
+void GameFixture::startPlaying()
+{
+    start();
+    window().ComNext_MouseDown(2);
+    QVERIFY(window().BakMove->isVisibleTo(&window()));
+}
+
+void GameFixture::writePicture(const QString &key, const char *format, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor(30, 140, 60));
+    for (int y = 0; y < size.height() / 2; ++y)
+        for (int x = 0; x < size.width() / 2; ++x)
+            image.setPixelColor(x, y, QColor(240, 200, 40));
+    QVERIFY(image.save(path(QStringLiteral("img/") + key + QStringLiteral(".dat")), format));
 }

@@ -37,6 +37,12 @@ public:
     bool load();
     // load(), show, and wait until the first game has started.
     void start();
+    // Closes the window (saving the album) and starts a new one on the same folder.
+    void restart();
+    // start(), then ends the opening text: the play panels are up.
+    void startPlaying();
+    // A picture of `size` in `format` ("BMP", "JPEG", "PNG") at img/<key>.dat.
+    void writePicture(const QString &key, const char *format, QSize size = QSize(64, 48));
     // The recording sound backend of the window's device.
     RecordingBackend &backend() { return *m_backend; }
     SoundDevice &sound() { return *m_sound; }

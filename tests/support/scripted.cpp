@@ -3,7 +3,9 @@
 float ScriptedRandom::next()
 {
     ++m_taken;
-    return m_draws.isEmpty() ? m_fallback : m_draws.takeFirst();
+    if (!m_draws.isEmpty())
+        return m_draws.takeFirst();
+    return m_seeded ? m_seeded->next() : m_fallback;
 }
 
 int ScriptedMessages::show(const QString &text, Buttons buttons)

@@ -7,13 +7,17 @@
 #include <QList>
 #include <QStringList>
 
-// Draws that a test sets out in advance; once they run out, a fixed value.
+#include <optional>
+
+// Draws that a test sets out in advance; once they run out, a fixed value, or the
+// draws of a seeded generator.
 class ScriptedRandom final : public RandomSource
 {
 public:
     void push(float r) { m_draws.append(r); }
     void pushAll(std::initializer_list<float> draws) { m_draws.append(QList<float>(draws)); }
     void setFallback(float r) { m_fallback = r; }
+    void setSeed(std::uint32_t seed) { m_seeded.emplace(seed); }
     float next() override;
     int taken() const { return m_taken; }
     qsizetype pending() const { return m_draws.size(); }
@@ -21,6 +25,7 @@ public:
 private:
     QList<float> m_draws;
     float m_fallback = 0.0f;
+    std::optional<ClockRandom> m_seeded;
     int m_taken = 0;
 };
 

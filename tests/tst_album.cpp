@@ -1,0 +1,280 @@
+#include "core/fom.h"
+#include "platform/codepage.h"
+#include "platform/messagebox.h"
+#include "platform/picturebox.h"
+#include "screen/controls.h"
+#include "support/gamefixture.h"
+
+#include <QTest>
+
+namespace {
+
+const QString kClearQuestion = QStringLiteral("枚/全30枚\r\n\r\nクリアーする場合はキャンセルを押して下さい");
+
+void fillEternalAlbum(GameFixture &game, int rows)
+{
+    QString text;
+    for (int i = 0; i < rows; ++i)
+        text += QStringLiteral("生き物%1,%1\r\n").arg(i % 30, 2, 10, QLatin1Char('0'));
+    game.writeBytes(QStringLiteral("txt/abm.dat"), codepage::encode(text));
+}
+
+void selectRow(ListBox *list, int row)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
+
+void rightPress(ListBox *list, int row)
+{
+    const QPoint at = row < 0 ? QPoint(5, list->viewport()->height() - 3)
+                              : list->visualItemRect(list->item(row)).center();
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, at);
+}
+
+bool blank(const PictureBox *box)
+{
+    const QImage &surface = box->surface();
+    for (int y = 0; y < surface.height(); ++y)
+        for (int x = 0; x < surface.width(); ++x)
+            if (qAlpha(surface.pixel(x, y)) != 0)
+                return false;
+    return true;
+}
+
+} // namespace
+
+// The eternal album: its viewer (mouse and keyboard), its count-and-clear box, and
+// creatures whose picture or description is missing or broken.
+class TestAlbum : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void selectingShowsTheCreature();
+    void arrowKeysShowOneCreatureAfterAnother();
+    void picturesAreKnownByTheirContent_data();
+    void picturesAreKnownByTheirContent();
+    void missingOrBrokenFilesShowWhatExists_data();
+    void missingOrBrokenFilesShowWhatExists();
+    void picturesRepaintAtTheNewSize();
+    void currentAlbumSelectionShowsNothing();
+    void countAndClear_data();
+    void countAndClear();
+    void noBoxWithoutASelectionOrOnTheCurrentAlbum();
+    void pictureLooksPressedAndCries();
+};
+
+void TestAlbum::selectingShowsTheCreature()
+{
+    GameFixture game;
+    fillEternalAlbum(game, 20);
+    game.writePicture(QStringLiteral("19"), "BMP");
+    game.writeLines(QStringLiteral("txt/19.dat"), {QStringLiteral("一行目"), QString(), QStringLiteral("三行目")});
+    game.startPlaying();
+    Fom &w = game.window();
+    w.Lbl->setCaption(QStringLiteral("前の言葉"));
+    selectRow(w.Lst[2], 19);
+    QVERIFY(w.BakSee->isVisible());
+    QVERIFY(w.Pic->isVisible());
+    QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n一行目\r\n\r\n三行目"));
+    QCOMPARE(w.NowBeast, QStringLiteral("19"));
+    QCOMPARE(w.Lbl->caption(), QStringLiteral("前の言葉"));
+    // The picture fills Pic: yellow in the top left quarter, green below.
+    const QImage &painted = w.Pic->surface();
+    QVERIFY(!painted.isNull());
+    QCOMPARE(QColor(painted.pixel(painted.width() / 4, painted.height() / 4)), QColor(240, 200, 40));
+    QCOMPARE(QColor(painted.pixel(painted.width() - 2, painted.height() - 2)), QColor(30, 140, 60));
+}
+
+void TestAlbum::arrowKeysShowOneCreatureAfterAnother()
+{
+    GameFixture game;
+    fillEternalAlbum(game, 3);
+    game.writeLines(QStringLiteral("txt/01.dat"), {QStringLiteral("一番")});
+    game.writeLines(QStringLiteral("txt/02.dat"), {QStringLiteral("二番")});
+    game.startPlaying();
+    Fom &w = game.window();
+    selectRow(w.Lst[2], 1);
+    QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n一番"));
+    QTest::keyClick(w.Lst[2], Qt::Key_Down);
+    QCOMPARE(w.NowBeast, QStringLiteral("02"));
+    QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n二番"));
+    QTest::keyClick(w.Lst[2], Qt::Key_Up);
+    QTest::keyClick(w.Lst[2], Qt::Key_Up);
+    QCOMPARE(w.NowBeast, QStringLiteral("00"));
+    QCOMPARE(w.LblSee->caption(), QString());
+}
+
+void TestAlbum::picturesAreKnownByTheirContent_data()
+{
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("BMP") << QByteArray("BMP");
+    QTest::newRow("JPEG") << QByteArray("JPEG");
+    QTest::newRow("PNG") << QByteArray("PNG");
+    QTest::newRow("ICO") << QByteArray("ICO");
+}
+
+void TestAlbum::picturesAreKnownByTheirContent()
+{
+    QFETCH(QByteArray, format);
+    GameFixture game;
+    fillEternalAlbum(game, 1);
+    game.writePicture(QStringLiteral("00"), format.constData(), QSize(32, 32));
+    game.startPlaying();
+    Fom &w = game.window();
+    selectRow(w.Lst[2], 0);
+    QVERIFY(!blank(w.Pic));
+    QCOMPARE(w.E->picture().size(), QSize(32, 32));
+}
+
+void TestAlbum::missingOrBrokenFilesShowWhatExists_data()
+{
+    QTest::addColumn<QByteArray>("picture");  // empty: no file
+    QTest::addColumn<bool>("withText");
+    QByteArray hostile("BM");
+    hostile += QByteArray(12, '\0');
+    hostile += QByteArray::fromHex("28000000") + QByteArray::fromHex("a0860100") + QByteArray::fromHex("a0860100")
+               + QByteArray::fromHex("01002000") + QByteArray(24, '\0');
+    QTest::newRow("no picture, no text") << QByteArray() << false;
+    QTest::newRow("no picture, text") << QByteArray() << true;
+    QTest::newRow("not a picture") << QByteArray("these are not the pixels you are looking for") << true;
+    QTest::newRow("a bitmap claiming 100000 x 100000") << hostile << true;
+    QTest::newRow("truncated JPEG") << QByteArray::fromHex("ffd8ffe000104a46494600010100") << true;
+}
+
+void TestAlbum::missingOrBrokenFilesShowWhatExists()
+{
+    QFETCH(QByteArray, picture);
+    QFETCH(bool, withText);
+    GameFixture game;
+    fillEternalAlbum(game, 2);
+    game.writePicture(QStringLiteral("00"), "PNG");
+    if (!picture.isEmpty())
+        game.writeBytes(QStringLiteral("img/01.dat"), picture);
+    if (withText)
+        game.writeLines(QStringLiteral("txt/01.dat"), {QStringLiteral("説明")});
+    game.startPlaying();
+    Fom &w = game.window();
+    selectRow(w.Lst[2], 0);
+    QVERIFY(!blank(w.Pic));
+    selectRow(w.Lst[2], 1);
+    QVERIFY(blank(w.Pic));  // not the creature before it
+    QVERIFY(w.BakSee->isVisible());
+    QCOMPARE(w.LblSee->caption(), withText ? QStringLiteral("\r\n説明") : QString());
+    QCOMPARE(w.NowBeast, QStringLiteral("01"));
+    // A new size repaints nothing either.
+    w.resize(w.width(), w.height() + 30);
+    QTRY_VERIFY(blank(w.Pic));
+}
+
+void TestAlbum::picturesRepaintAtTheNewSize()
+{
+    GameFixture game;
+    fillEternalAlbum(game, 1);
+    game.writePicture(QStringLiteral("00"), "BMP");
+    game.startPlaying();
+    Fom &w = game.window();
+    selectRow(w.Lst[2], 0);
+    const QSize before = w.Pic->surface().size();
+    const int frame = w.frameGeometry().height() - w.height();
+    w.resize(w.width(), w.frameGeometry().height() + 120 - frame);
+    QTRY_VERIFY(w.Pic->surface().size() != before);
+    const QImage &painted = w.Pic->surface();
+    QCOMPARE(painted.size(), w.Pic->innerRect().size());
+    QCOMPARE(QColor(painted.pixel(1, 1)), QColor(240, 200, 40));
+    QCOMPARE(QColor(painted.pixel(painted.width() - 2, painted.height() - 2)), QColor(30, 140, 60));
+}
+
+void TestAlbum::currentAlbumSelectionShowsNothing()
+{
+    GameFixture game;
+    fillEternalAlbum(game, 2);
+    game.startPlaying();
+    Fom &w = game.window();
+    w.Lst[2]->setListIndex(1);
+    w.BakSee->hide();
+    w.Lst[0]->addRow(QStringLiteral("現像前"));
+    w.Lst[1]->addRow(QStringLiteral("05"));
+    selectRow(w.Lst[0], 0);
+    QVERIFY(!w.BakSee->isVisible());
+    QCOMPARE(w.NowBeast, QStringLiteral("01"));
+}
+
+void TestAlbum::countAndClear_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("OK keeps") << 7 << int(MessageBoxes::AnswerOk) << false;
+    QTest::newRow("Cancel clears") << 7 << int(MessageBoxes::AnswerCancel) << true;
+    QTest::newRow("Escape keeps") << 7 << int(MessageBoxes::AnswerDismissed) << false;
+    QTest::newRow("31 rows from an edited file") << 31 << int(MessageBoxes::AnswerOk) << false;
+}
+
+void TestAlbum::countAndClear()
+{
+    QFETCH(int, rows);
+    QFETCH(int, answer);
+    QFETCH(bool, cleared);
+    GameFixture game;
+    fillEternalAlbum(game, rows);
+    game.writeLines(QStringLiteral("txt/03.dat"), {QStringLiteral("見えている")});
+    game.startPlaying();
+    Fom &w = game.window();
+    selectRow(w.Lst[2], 3);
+    game.messages.pushAnswer(answer);
+    rightPress(w.Lst[2], -1);  // anywhere on the list
+    QCOMPARE(game.messages.shown.size(), 1);
+    QCOMPARE(game.messages.shown[0].text, QString::number(rows) + kClearQuestion);
+    QCOMPARE(game.messages.shown[0].buttons, MessageBoxes::OkCancel);
+    QCOMPARE(w.Lst[2]->listCount(), cleared ? 0 : rows);
+    QCOMPARE(w.Lst[3]->listCount(), cleared ? 0 : rows);
+    // What was on show stays on show.
+    QVERIFY(w.BakSee->isVisible());
+    QCOMPARE(w.NowBeast, QStringLiteral("03"));
+    QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n見えている"));
+    w.close();
+    QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")).isEmpty(), cleared);
+}
+
+void TestAlbum::noBoxWithoutASelectionOrOnTheCurrentAlbum()
+{
+    GameFixture game;
+    fillEternalAlbum(game, 4);
+    game.startPlaying();
+    Fom &w = game.window();
+    rightPress(w.Lst[2], 2);  // a right press does not select
+    QCOMPARE(w.Lst[2]->listIndex(), -1);
+    selectRow(w.Lst[2], 2);
+    w.Lst[0]->addRow(QStringLiteral("現像前"));
+    w.Lst[1]->addRow(QStringLiteral("05"));
+    selectRow(w.Lst[0], 0);
+    rightPress(w.Lst[0], 0);
+    QTest::mousePress(w.Lst[2]->viewport(), Qt::MiddleButton);
+    QVERIFY(game.messages.shown.isEmpty());
+    QCOMPARE(w.Lst[2]->listCount(), 4);
+}
+
+void TestAlbum::pictureLooksPressedAndCries()
+{
+    GameFixture game;
+    fillEternalAlbum(game, 20);
+    game.startPlaying();
+    Fom &w = game.window();
+    selectRow(w.Lst[2], 19);
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mousePress(w.Pic, button);
+        QCOMPARE(w.Pic->border(), PictureBox::Border::None);
+        QTest::mouseRelease(w.Pic, button);
+        QCOMPARE(w.Pic->border(), PictureBox::Border::Single);
+    }
+    game.sound().clearSent();
+    QTest::mouseClick(w.Pic, Qt::LeftButton);
+    QTest::mouseClick(w.Pic, Qt::LeftButton);
+    const QString cry = QStringLiteral("PlayWave ") + w.PathBgm + QStringLiteral("19.wav");
+    QCOMPARE(game.sound().sent().filter(QStringLiteral("PlayWave")), (QStringList{cry, cry}));
+}
+
+QTEST_MAIN(TestAlbum)
+#include "tst_album.moc"
