@@ -40,12 +40,16 @@ int QtMessageBoxes::show(const QString &text, Buttons buttons)
 {
     Box box(m_parent);
     box.setWindowTitle(title());
-    box.setText(text);
+    QString shown = text;
+    box.setText(shown.replace(QLatin1String("\r\n"), QLatin1String("\n")));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(QMessageBox::NoIcon);
     box.setStandardButtons(buttons == OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
                                                : QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
+    // The game's texts tell the player to press キャンセル: the button says so too.
+    if (QAbstractButton *cancel = box.button(QMessageBox::Cancel))
+        cancel->setText(QStringLiteral("キャンセル"));
 
     // Only buttonClicked tells a real click apart: clickedButton() is also set
     // when the box is closed from its title bar.
