@@ -1,0 +1,130 @@
+#include "core/fom.h"
+#include "platform/codepage.h"
+#include "platform/gametimer.h"
+#include "platform/messagebox.h"
+#include "platform/picturebox.h"
+#include "platform/random.h"
+#include "screen/controls.h"
+#include "support/gamefixture.h"
+
+#include <QTest>
+
+// Thousands of random presses, clicks and keys on every control, with the game's
+// own draws and the box answers random too, checking the game's invariants after
+// every single event.
+class TestSoak : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void randomPlay_data();
+    void randomPlay();
+};
+
+namespace {
+
+void clickRow(ListBox *list, int row, Qt::MouseButton button)
+{
+    if (list->listCount() == 0 || !list->isVisible())
+        return;
+    const QPoint at = list->visualItemRect(list->item(row % list->listCount())).center();
+    QTest::mouseClick(list->viewport(), button, {}, at);
+}
+
+} // namespace
+
+void TestSoak::randomPlay_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("events");
+    QTest::newRow("seed 1") << 1u << 8000;
+    QTest::newRow("seed 2026") << 2026u << 8000;
+}
+
+void TestSoak::randomPlay()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, events);
+    GameFixture game;
+    game.writePicture(QStringLiteral("00"), "BMP");
+    game.writePicture(QStringLiteral("11"), "JPEG");
+    game.writeLines(QStringLiteral("txt/00.dat"), {QStringLiteral("説明")});
+    game.writeBytes(QStringLiteral("txt/abm.dat"), codepage::encode(QStringLiteral("生き物00,00\r\n生き物11,11\r\n")));
+    game.random.setSeed(seed);
+    game.start();
+    Fom &w = game.window();
+    ClockRandom chooser(seed * 7919u);
+    const QList<int> answers{MessageBoxes::AnswerOk, MessageBoxes::AnswerCancel, MessageBoxes::AnswerDismissed};
+    int games = 0;
+    int photographs = 0;
+
+    for (int event = 0; event < events; ++event) {
+        if (game.messages.shown.size() > 1000)
+            game.messages.shown.clear();
+        game.messages.pushAnswer(answers[chooser.draw(3)]);
+        const int previousShots = w.SyasinCnt;
+        if (w.ComNext->isVisible()) {
+            // Mostly read on; now and then skip with the right button.
+            if (chooser.draw(10) == 0)
+                QTest::mousePress(w.ComNext, Qt::RightButton);
+            else
+                QTest::mouseClick(w.ComNext, Qt::LeftButton);
+        } else {
+            switch (chooser.draw(12)) {
+            case 0:
+                QTest::mouseClick(w.Com[chooser.draw(4)], Qt::LeftButton);
+                break;
+            case 1:
+            case 2:
+            case 3:
+                QTest::mouseClick(w.ComMove[0], Qt::LeftButton);
+                break;
+            case 4:
+            case 5:
+                QTest::mouseClick(w.ComMove[1 + chooser.draw(4)], Qt::LeftButton);
+                break;
+            case 6:
+                clickRow(w.Lst[0], chooser.draw(100), Qt::LeftButton);
+                break;
+            case 7:
+                clickRow(w.Lst[2], chooser.draw(100), chooser.draw(2) ? Qt::LeftButton : Qt::RightButton);
+                break;
+            case 8:
+                QTest::keyClick(w.Lst[chooser.draw(2) * 2], chooser.draw(2) ? Qt::Key_Down : Qt::Key_Up);
+                break;
+            case 9:
+                if (w.Pic->isVisible())
+                    QTest::mouseClick(w.Pic, Qt::LeftButton);
+                break;
+            case 10:
+                w.TimLbl_Timer();
+                w.BgmTim_Timer();
+                break;
+            case 11:
+                w.resize(w.width(), 200 + chooser.draw(400));
+                break;
+            }
+        }
+        if (w.SyasinCnt < previousShots)
+            ++games;
+        photographs = std::max(photographs, w.Lst[0]->listCount());
+
+        QCOMPARE(w.Lst[0]->listCount(), w.Lst[1]->listCount());
+        QCOMPARE(w.Lst[2]->listCount(), w.Lst[3]->listCount());
+        QVERIFY(w.Money <= 100000);
+        for (auto point : w.PlacePoint)
+            QVERIFY(point >= -100 && point <= 100);
+        QVERIFY(w.SyasinCnt >= 0 && w.SyasinCnt <= Fom::kFilm);
+        QCOMPARE(w.LblMoney->caption(), QString::number(w.Money) + QStringLiteral("円"));
+        for (int i = 0; i < w.Lst[1]->listCount(); ++i)
+            QVERIFY(w.Lst[1]->list(i).size() == 2);
+    }
+    // The walk went somewhere: photographs were taken, and a game ended.
+    QVERIFY(photographs > 0);
+    QVERIFY2(games > 0, "no game reached its ending");
+    w.close();
+    QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")).count('\n'), w.Lst[2]->listCount());
+}
+
+QTEST_MAIN(TestSoak)
+#include "tst_soak.moc"
