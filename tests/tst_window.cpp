@@ -21,6 +21,7 @@ private slots:
     void initialStates();
     void tabOrderSkipsLabelsAndHiddenControls();
     void labelBeneathAVisiblePanelIsNotSeen();
+    void hoveringFindsTheTooltip();
 };
 
 void TestWindow::titleAndIcon()
@@ -172,6 +173,26 @@ void TestWindow::labelBeneathAVisiblePanelIsNotSeen()
     QVERIFY(whitePixels() > 100);  // seen while the scene panel is hidden
     w.BakSee->show();
     QCOMPARE(whitePixels(), 0);
+}
+
+void TestWindow::hoveringFindsTheTooltip()
+{
+    GameFixture game;
+    game.startPlaying();
+    Fom &w = game.window();
+    w.BakSee->show();
+    // What lies under the pointer at the middle of each control, and its tooltip.
+    const auto tipAt = [&](QWidget *control) {
+        QWidget *under = w.childAt(control->mapTo(&w, control->rect().center()));
+        while (under && under->toolTip().isEmpty() && under != &w)
+            under = under->parentWidget();
+        return under ? under->toolTip() : QString();
+    };
+    QCOMPARE(tipAt(w.Pic), QStringLiteral("くりっくすると、啼きます。"));
+    QCOMPARE(tipAt(w.Com[3]), QStringLiteral("１から出直します"));
+    QCOMPARE(tipAt(w.LblMoney), QStringLiteral("所持金"));
+    QCOMPARE(tipAt(w.LblSyasin), QStringLiteral("写真枚数"));
+    QCOMPARE(tipAt(w.Lst[2]), QStringLiteral("永遠アルバム・右クリックで、色々とチェック。"));
 }
 
 QTEST_MAIN(TestWindow)

@@ -17,7 +17,6 @@ Label::Label(QWidget *parent)
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setWordWrap(true);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
     setForeColor(0);
 }
 
