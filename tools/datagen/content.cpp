@@ -154,6 +154,39 @@ Issues checkStory(const QStringList &lines)
     return issues;
 }
 
+Issues checkDescription(const QStringList &lines)
+{
+    Issues issues;
+    const int count = int(lines.size());
+    for (int i = 0; i < count; ++i) {
+        const QString &line = lines.at(i);
+        const int lineNumber = i + 1;
+        if (line.trimmed().isEmpty()) {
+            issues.append({lineNumber, QStringLiteral("an empty line; a description is one block of text")});
+            continue;
+        }
+        if (!encodes(line)) // blamed by checkCodePage
+            continue;
+        QStringEncoder encoder(kCodePage);
+        const qsizetype bytes = QByteArray(encoder.encode(line)).size();
+        if (bytes > kMaxDescriptionBytes) {
+            issues.append({lineNumber, QStringLiteral("the line is %1 bytes in code page 932; at most %2 fit "
+                                                      "(%3 full-width characters)")
+                                           .arg(bytes)
+                                           .arg(kMaxDescriptionBytes)
+                                           .arg(kMaxDescriptionBytes / 2)});
+        }
+    }
+    if (count < kMinDescriptionLines || count > kMaxDescriptionLines) {
+        issues.append({qMax(1, qMin(count, kMaxDescriptionLines + 1)),
+                       QStringLiteral("%1 lines; a description has %2 to %3")
+                           .arg(count)
+                           .arg(kMinDescriptionLines)
+                           .arg(kMaxDescriptionLines)});
+    }
+    return issues;
+}
+
 QByteArray encodeText(const QStringList &lines)
 {
     QStringEncoder encoder(kCodePage);

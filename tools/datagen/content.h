@@ -47,6 +47,15 @@ Issues checkNames(const QStringList &lines);
 // than kMaxPageLines lines.
 Issues checkStory(const QStringList &lines);
 
+// A creature's description, shown beside its picture: kMinDescriptionLines to
+// kMaxDescriptionLines lines, none of them empty, each short enough for the
+// box (at most kMaxDescriptionBytes bytes in code page 932, that is 22
+// full-width characters).
+inline constexpr int kMinDescriptionLines = 3;
+inline constexpr int kMaxDescriptionLines = 6;
+inline constexpr int kMaxDescriptionBytes = 44;
+Issues checkDescription(const QStringList &lines);
+
 // The lines in code page 932, each one closed by CR LF, the last one included.
 // Only for lines that pass checkCodePage.
 QByteArray encodeText(const QStringList &lines);

@@ -9,7 +9,10 @@
 // is never touched.
 
 #include "content.h"
+#include "cries.h"
 #include "icon.h"
+#include "midi.h"
+#include "pictures.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +46,39 @@ constexpr TextKind kTexts[] = {
     {"txt/badend.txt", "txt/badend.dat", checkStory},
 };
 
+// What each creature, keys 00 to 29, has: a few lines about it and its
+// picture. "%1" in a path stands for the key.
+constexpr TextKind kCreatureTexts[] = {
+    {"txt/%1.txt", "txt/%1.dat", checkDescription},
+};
+
+// A source under content/ and what it becomes under bin/ (for a picture, in the
+// creature's own format).
+struct SourceKind
+{
+    const char *source;
+    const char *output;
+};
+
+constexpr SourceKind kCreaturePictures[] = {
+    {"img/%1.svg", "img/%1.dat"},
+};
+
+// A path of a table, for the creature with `key` ("%1" in it), if any.
+QString pathFor(const char *path, const QString &key)
+{
+    const QString text = QString::fromLatin1(path);
+    return key.isEmpty() ? text : text.arg(key);
+}
+
 // Folders of the runnable game that are filled later on.
 constexpr const char *kFolders[] = {"txt", "img", "bgm"};
+
+// The sounds: every creature's cry, synthesized from its recipe ("%1" in the
+// output stands for the key), and the music that loops while the window is
+// open, from its score.
+constexpr SourceKind kCries = {"cries.txt", "bgm/%1.wav"};
+constexpr SourceKind kMusic = {"music/bgm.txt", "bgm/bgm.mid"};
 
 struct Output
 {
@@ -74,7 +108,15 @@ public:
         }
         for (const TextKind &kind : kTexts)
             addText(kind);
+        for (int creature = 0; creature < kCreatureCount; ++creature) {
+            for (const TextKind &kind : kCreatureTexts)
+                addText(kind, creatureKey(creature));
+            for (const SourceKind &kind : kCreaturePictures)
+                addPicture(kind, creature);
+        }
         addIcon();
+        addCries(kCries);
+        addMusic(kMusic);
 
         if (m_faults > 0) {
             say(QStringLiteral("shashin-datagen: %1 fault(s) in %2; the data set was not written")
@@ -116,9 +158,9 @@ private:
         return true;
     }
 
-    void addText(const TextKind &kind)
+    void addText(const TextKind &kind, const QString &key = QString())
     {
-        const QString relative = QString::fromLatin1(kind.source);
+        const QString relative = pathFor(kind.source, key);
         QByteArray bytes;
         if (!read(relative, bytes))
             return;
@@ -138,7 +180,71 @@ private:
             report(relative, issues);
             return;
         }
-        m_outputs.append({m_bin.filePath(QString::fromLatin1(kind.output)), encodeText(source.lines)});
+        m_outputs.append({m_bin.filePath(pathFor(kind.output, key)), encodeText(source.lines)});
+    }
+
+    void addPicture(const SourceKind &kind, int creature)
+    {
+        const QString key = creatureKey(creature);
+        const QString relative = pathFor(kind.source, key);
+        QByteArray svg;
+        if (!read(relative, svg))
+            return;
+        Issues issues;
+        const QByteArray picture = renderPicture(svg, kPictureSize, pictureFormat(creature), issues);
+        if (!issues.isEmpty()) {
+            report(relative, issues);
+            return;
+        }
+        m_outputs.append({m_bin.filePath(pathFor(kind.output, key)), picture});
+    }
+
+    // A UTF-8 text source cut into lines, or nothing after reporting why not.
+    bool readLines(const QString &relative, QStringList &lines)
+    {
+        QByteArray bytes;
+        if (!read(relative, bytes))
+            return false;
+        const TextSource source = splitText(bytes);
+        if (!source.issues.isEmpty()) {
+            report(relative, source.issues);
+            return false;
+        }
+        lines = source.lines;
+        return true;
+    }
+
+    void addCries(const SourceKind &kind)
+    {
+        const QString relative = QString::fromLatin1(kind.source);
+        QStringList lines;
+        if (!readLines(relative, lines))
+            return;
+        Issues issues;
+        const QList<CryRecipe> recipes = parseCries(lines, issues);
+        if (!issues.isEmpty()) {
+            report(relative, issues);
+            return;
+        }
+        for (const CryRecipe &recipe : recipes) {
+            const QString key = QStringLiteral("%1").arg(recipe.key, 2, 10, QLatin1Char('0'));
+            m_outputs.append({m_bin.filePath(QString::fromLatin1(kind.output).arg(key)), renderCry(recipe)});
+        }
+    }
+
+    void addMusic(const SourceKind &kind)
+    {
+        const QString relative = QString::fromLatin1(kind.source);
+        QStringList lines;
+        if (!readLines(relative, lines))
+            return;
+        Issues issues;
+        const Song song = parseScore(lines, issues);
+        if (!issues.isEmpty()) {
+            report(relative, issues);
+            return;
+        }
+        m_outputs.append({m_bin.filePath(QString::fromLatin1(kind.output)), writeMidi(song)});
     }
 
     void addIcon()
