@@ -2,10 +2,9 @@
 #include "platform/messagebox.h"
 #include "platform/random.h"
 #include "platform/sounddevice.h"
+#include "sound/gameaudio.h"
 
 #include <QApplication>
-
-#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -14,7 +13,7 @@ int main(int argc, char *argv[])
 
     ClockRandom random;
     QtMessageBoxes messages;
-    SoundDevice sound(std::make_unique<SilentBackend>());
+    SoundDevice sound(makeGameAudioBackend());
     Fom window({QCoreApplication::applicationDirPath(), &random, &messages, &sound});
     if (!window.Form_Load())
         return 1;

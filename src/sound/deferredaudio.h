@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/sounddevice.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Brings a slow backend up on a worker thread so that the window never waits for
+// it. Until it is there the music commands are remembered (which file is open,
+// whether it should play) and carried over when it arrives; meanwhile music that
+// was asked to play counts as playing, so the game's loop does not restart it.
+// Cries asked for before then are silent. If the factory gives nothing (no audio
+// device), it stays that way: music "plays" silently.
+class DeferredAudioBackend final : public AudioBackend
+{
+public:
+    // Runs on the worker thread; should give up early once `cancelled` turns true.
+    using Factory = std::function<std::unique_ptr<AudioBackend>(const std::atomic_bool &cancelled)>;
+
+    explicit DeferredAudioBackend(Factory factory);
+    // Waits for the factory if it is still running (it has been told to cancel).
+    ~DeferredAudioBackend() override;
+
+    bool openMusic(const QString &path) override;
+    void closeMusic() override;
+    void playMusic() override;
+    void seekMusicToStart() override;
+    bool isMusicPlaying() const override;
+    void playCry(const QString &path) override;
+
+    // The factory has returned, with a backend or without one.
+    bool isReady() const;
+    // Ready, with a backend.
+    bool hasBackend() const;
+    // Runs `action` on the backend that came, under the lock; false if none came yet.
+    bool withBackend(const std::function<void(AudioBackend &)> &action) const;
+
+private:
+    void bringUp(const Factory &factory);
+
+    mutable std::mutex m_mutex;
+    std::unique_ptr<AudioBackend> m_backend;
+    bool m_ready = false;
+    // What the game asked for, kept while there is no backend to hand it to.
+    QString m_musicPath;
+    bool m_musicOpen = false;
+    bool m_musicPlaying = false;
+    // The backend opened the music too; otherwise the music is silent.
+    bool m_backendHasMusic = false;
+    std::atomic_bool m_cancelled{false};
+    std::thread m_worker;  // last: started once everything it touches exists
+};

@@ -1,0 +1,198 @@
+#include "sound/musicsynth.h"
+
+#include "sound/midifile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fluidsynth.h>
+
+struct MusicSynth::Fluid
+{
+    fluid_settings_t *settings = nullptr;
+    fluid_synth_t *synth = nullptr;
+    fluid_player_t *player = nullptr;
+
+    ~Fluid()
+    {
+        if (player)
+            delete_fluid_player(player);
+        if (synth)
+            delete_fluid_synth(synth);
+        if (settings)
+            delete_fluid_settings(settings);
+    }
+};
+
+namespace {
+
+void silenceFluidSynth()
+{
+    // Its errors go to stderr by default; a missing soundfont or a bad file is silence.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int level = 0; level < LAST_LOG_LEVEL; ++level)
+            fluid_set_log_function(level, nullptr, nullptr);
+    });
+}
+
+} // namespace
+
+std::unique_ptr<MusicSynth> MusicSynth::create(const QString &soundFont, double sampleRate)
+{
+    silenceFluidSynth();
+    if (!QFileInfo(soundFont).isFile())
+        return nullptr;
+    auto fluid = std::make_unique<Fluid>();
+    fluid->settings = new_fluid_settings();
+    if (!fluid->settings)
+        return nullptr;
+    fluid_settings_setnum(fluid->settings, "synth.sample-rate", sampleRate);
+    fluid->synth = new_fluid_synth(fluid->settings);
+    if (!fluid->synth)
+        return nullptr;
+    if (fluid_synth_sfload(fluid->synth, QFile::encodeName(soundFont).constData(), 1) == FLUID_FAILED)
+        return nullptr;
+    return std::unique_ptr<MusicSynth>(new MusicSynth(std::move(fluid)));
+}
+
+MusicSynth::MusicSynth(std::unique_ptr<Fluid> fluid)
+    : m_fluid(std::move(fluid))
+{
+}
+
+MusicSynth::~MusicSynth() = default;
+
+bool MusicSynth::open(const QByteArray &midi)
+{
+    std::lock_guard lock(m_mutex);
+    deletePlayer();
+    if (!isPlayableMidi(midi))
+        return false;
+    fluid_player_t *player = new_fluid_player(m_fluid->synth);
+    if (!player)
+        return false;
+    // Never a loop count of -1: the game loops the music itself, and a file the
+    // player cannot load would then be retried without end inside the audio thread.
+    if (fluid_player_add_mem(player, midi.constData(), size_t(midi.size())) != FLUID_OK) {
+        delete_fluid_player(player);
+        return false;
+    }
+    m_fluid->player = player;
+    m_broken = false;
+    m_restarting = false;
+    ++m_loads;
+    return true;
+}
+
+bool MusicSynth::openFile(const QString &path)
+{
+    const QByteArray midi = readPlayableMidi(path);
+    if (midi.isEmpty()) {
+        close();
+        return false;
+    }
+    return open(midi);
+}
+
+void MusicSynth::close()
+{
+    std::lock_guard lock(m_mutex);
+    deletePlayer();
+}
+
+void MusicSynth::deletePlayer()
+{
+    if (!m_fluid->player)
+        return;
+    fluid_player_stop(m_fluid->player);
+    delete_fluid_player(m_fluid->player);
+    m_fluid->player = nullptr;
+    fluid_synth_all_sounds_off(m_fluid->synth, -1);
+    m_restarting = false;
+}
+
+void MusicSynth::play()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_fluid->player || m_broken)
+        return;
+    fluid_player_play(m_fluid->player);
+    m_restarting = true;
+    m_requestedAt = m_renders;
+}
+
+void MusicSynth::seekToStart()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_fluid->player || m_broken)
+        return;
+    // Taken up at the player's next callback; until then it still reports the end.
+    fluid_player_seek(m_fluid->player, 0);
+    m_restarting = true;
+    m_requestedAt = m_renders;
+}
+
+bool MusicSynth::isPlaying()
+{
+    std::lock_guard lock(m_mutex);
+    fluid_player_t *player = m_fluid->player;
+    if (!player || m_broken)
+        return false;
+    const int status = fluid_player_get_status(player);
+    const int total = fluid_player_get_total_ticks(player);
+    const int tick = fluid_player_get_current_tick(player);
+    const bool rendered = m_renders > m_requestedAt;
+    if (rendered && status == FLUID_PLAYER_DONE && total == 0) {
+        // The player could not load the file after all: never hand it over again.
+        m_broken = true;
+        m_restarting = false;
+        return false;
+    }
+    const bool ended = status == FLUID_PLAYER_READY || status == FLUID_PLAYER_DONE
+                       || (total > 0 && tick >= total);
+    if (m_restarting) {
+        if (!rendered || !ended)  {
+            m_restarting = !rendered;
+            return true;
+        }
+        // The player has had a callback and should have moved; give it one more,
+        // then let the caller ask again rather than report playing for ever.
+        if (m_renders - m_requestedAt < 2)
+            return true;
+        m_restarting = false;
+    }
+    return !ended;
+}
+
+void MusicSynth::render(float *stereo, int frames)
+{
+    std::lock_guard lock(m_mutex);
+    fluid_synth_write_float(m_fluid->synth, frames, stereo, 0, 2, stereo, 1, 2);
+    ++m_renders;
+}
+
+void MusicSynth::render(std::int16_t *stereo, int frames)
+{
+    std::lock_guard lock(m_mutex);
+    fluid_synth_write_s16(m_fluid->synth, frames, stereo, 0, 2, stereo, 1, 2);
+    ++m_renders;
+}
+
+int MusicSynth::loads()
+{
+    std::lock_guard lock(m_mutex);
+    return m_loads;
+}
+
+int MusicSynth::currentTick()
+{
+    std::lock_guard lock(m_mutex);
+    return m_fluid->player ? fluid_player_get_current_tick(m_fluid->player) : 0;
+}
+
+int MusicSynth::totalTicks()
+{
+    std::lock_guard lock(m_mutex);
+    return m_fluid->player ? fluid_player_get_total_ticks(m_fluid->player) : 0;
+}

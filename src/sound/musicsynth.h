@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+// The background music: a FluidSynth synthesizer and one MIDI player, rendered by
+// whoever pulls samples (the audio device's thread, or a test rendering offline).
+// Every member may be called from any thread; they are serialised internally so
+// that the player is never changed while the synth renders.
+class MusicSynth
+{
+public:
+    // Null when the soundfont cannot be loaded.
+    static std::unique_ptr<MusicSynth> create(const QString &soundFont, double sampleRate);
+    ~MusicSynth();
+
+    MusicSynth(const MusicSynth &) = delete;
+    MusicSynth &operator=(const MusicSynth &) = delete;
+
+    // Takes a piece of music (the bytes of a MIDI file), replacing any before it;
+    // false for bytes that are no playable MIDI file, and then nothing is open.
+    bool open(const QByteArray &midi);
+    // Reads and opens a file; false for a missing or broken one.
+    bool openFile(const QString &path);
+    void close();
+    void play();
+    void seekToStart();
+    // Stopped once the last event has passed (the player itself says so only about
+    // three seconds later); playing again as soon as a play or seek was asked for.
+    bool isPlaying();
+
+    // Interleaved stereo.
+    void render(float *stereo, int frames);
+    void render(std::int16_t *stereo, int frames);
+
+    // How many times a piece was handed to the player (the player parses it then).
+    int loads();
+    // The player's position, for diagnostics and tests.
+    int currentTick();
+    int totalTicks();
+
+private:
+    struct Fluid;
+    explicit MusicSynth(std::unique_ptr<Fluid> fluid);
+    void deletePlayer();
+
+    std::mutex m_mutex;
+    std::unique_ptr<Fluid> m_fluid;
+    bool m_broken = false;      // the player could not load what it was given
+    bool m_restarting = false;  // a seek or play not yet taken up by the player
+    std::uint64_t m_renders = 0;
+    std::uint64_t m_requestedAt = 0;  // m_renders when the last seek or play came
+    int m_loads = 0;
+};

@@ -1,0 +1,300 @@
+#include "core/fom.h"
+#include "platform/gametimer.h"
+#include "platform/sounddevice.h"
+#include "sound/gameaudio.h"
+#include "sound/midifile.h"
+#include "sound/musicsynth.h"
+#include "support/gamefixture.h"
+#include "tst_sound_files.h"
+
+#include <QFile>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+// The music engine rendered offline, with no audio device: the player only moves
+// when the synth is rendered, so every step here is exact.
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kBlock = 512;  // what the audio device asks for at a time
+constexpr double kBlockSeconds = double(kBlock) / kRate;
+
+float peakOf(const std::vector<float> &samples)
+{
+    float peak = 0;
+    for (float s : samples)
+        peak = std::max(peak, std::fabs(s));
+    return peak;
+}
+
+// Renders `seconds` of music and gives back its loudest sample.
+float renderPeak(MusicSynth &synth, double seconds)
+{
+    std::vector<float> block(2 * kBlock);
+    float peak = 0;
+    for (int i = 0; i < int(seconds / kBlockSeconds); ++i) {
+        synth.render(block.data(), kBlock);
+        peak = std::max(peak, peakOf(block));
+    }
+    return peak;
+}
+
+// The game's music device over the engine, rendered by the test instead of a device.
+class OfflineBackend final : public AudioBackend
+{
+public:
+    explicit OfflineBackend(MusicSynth &synth)
+        : m_synth(synth)
+    {
+    }
+    bool openMusic(const QString &path) override { return m_synth.openFile(path); }
+    void closeMusic() override { m_synth.close(); }
+    void playMusic() override { m_synth.play(); }
+    void seekMusicToStart() override { m_synth.seekToStart(); }
+    bool isMusicPlaying() const override { return m_synth.isPlaying(); }
+    void playCry(const QString &) override {}
+
+private:
+    MusicSynth &m_synth;
+};
+
+// Anything above this is clearly sound; rendering nothing gives exactly zero.
+constexpr float kAudible = 1e-3f;
+
+} // namespace
+
+class TestFluidSynth : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void nothingIsHeardBeforePlay();
+    void generatedMusicIsAudible();
+    void endIsSeenAtTheLastEventNotSecondsLater();
+    void loopsUnderTheGamesPollingOncePerEnd();
+    void restartAfterThePlayerGaveUpAlsoWorks();
+    void badMusicIsRefusedAndNeverHandedOver_data();
+    void badMusicIsRefusedAndNeverHandedOver();
+    void theGamesOwnMusicIfItIsThere();
+
+private:
+    std::unique_ptr<MusicSynth> makeSynth();
+    QString m_soundFont;
+};
+
+void TestFluidSynth::initTestCase()
+{
+    m_soundFont = gameSoundFont();
+    if (m_soundFont.isEmpty())
+        QSKIP("no General MIDI soundfont installed (timgm6mb-soundfont)");
+}
+
+std::unique_ptr<MusicSynth> TestFluidSynth::makeSynth()
+{
+    auto synth = MusicSynth::create(m_soundFont, kRate);
+    if (!synth)
+        qFatal("the soundfont %s did not load", qPrintable(m_soundFont));
+    return synth;
+}
+
+void TestFluidSynth::nothingIsHeardBeforePlay()
+{
+    auto synth = makeSynth();
+    QVERIFY(synth->open(soundfiles::shortTune()));
+    QVERIFY(!synth->isPlaying());
+    QCOMPARE(renderPeak(*synth, 0.3), 0.0f);
+    QCOMPARE(synth->currentTick(), 0);
+}
+
+void TestFluidSynth::generatedMusicIsAudible()
+{
+    auto synth = makeSynth();
+    QVERIFY(synth->open(soundfiles::shortTune()));
+    synth->play();
+    QVERIFY(synth->isPlaying());
+    const float peak = renderPeak(*synth, 0.5);
+    QVERIFY2(peak > kAudible, qPrintable(QString::number(peak)));
+    QVERIFY(synth->isPlaying());
+    // The player reads the file at its first callback.
+    QCOMPARE(synth->totalTicks(), 720);
+    QVERIFY(synth->currentTick() > 0);
+}
+
+void TestFluidSynth::endIsSeenAtTheLastEventNotSecondsLater()
+{
+    auto synth = makeSynth();
+    QVERIFY(synth->open(soundfiles::shortTune()));
+    synth->play();
+    std::vector<float> block(2 * kBlock);
+    int blocks = 0;
+    while (synth->isPlaying() && blocks < int(10 / kBlockSeconds)) {
+        synth->render(block.data(), kBlock);
+        ++blocks;
+    }
+    // 0.75 s of music: stopped within a block of its last tick.
+    const double seconds = blocks * kBlockSeconds;
+    QVERIFY2(seconds >= 0.75 - kBlockSeconds && seconds <= 0.75 + 2 * kBlockSeconds,
+             qPrintable(QString::number(seconds)));
+    QVERIFY(synth->currentTick() >= synth->totalTicks());
+}
+
+void TestFluidSynth::loopsUnderTheGamesPollingOncePerEnd()
+{
+    GameFixture game;
+    game.writeBytes(QStringLiteral("bgm/bgm.mid"), soundfiles::shortTune());
+    auto synth = makeSynth();
+    ScriptedRandom random;
+    ScriptedMessages messages;
+    SoundDevice sound(std::make_unique<OfflineBackend>(*synth));
+    sound.setRecording(true);
+    Fom w({game.dir(), &random, &messages, &sound});
+    QVERIFY(w.Form_Load());
+    w.BgmTim->setEnabled(false);  // the test is the clock
+    QVERIFY(sound.isMusicOpen());
+
+    // The device renders 11.6 ms at a time and the loop ticks every 15 ms, so some
+    // ticks come between a restart and the render that takes it up: exactly where
+    // a second restart would slip in.
+    const QString restart = QStringLiteral("play MIDI from 0");
+    QList<double> restartTimes;
+    QList<float> peaksAfterRestart;
+    std::vector<float> block(2 * kBlock);
+    double audioTime = 0;
+    double nextTick = 0;
+    float peakSinceRestart = 0;
+    while (audioTime < 4.0) {
+        synth->render(block.data(), kBlock);
+        audioTime += kBlockSeconds;
+        peakSinceRestart = std::max(peakSinceRestart, peakOf(block));
+        // Two ticks per block at times, to model the lag hard.
+        while (nextTick <= audioTime) {
+            sound.clearSent();
+            w.BgmTim_Timer();
+            if (sound.sent().contains(restart)) {
+                QCOMPARE(sound.sent(), (QStringList{QStringLiteral("status MIDI mode"),
+                                                    QStringLiteral("seek MIDI to start"), restart}));
+                if (!restartTimes.isEmpty())
+                    peaksAfterRestart << peakSinceRestart;
+                restartTimes << audioTime;
+                peakSinceRestart = 0;
+            } else {
+                QCOMPARE(sound.sent(), QStringList{QStringLiteral("status MIDI mode")});
+            }
+            nextTick += 0.015 / 2;
+        }
+    }
+    // 4 s of a 0.75 s tune: five ends, five restarts, each a full tune apart (no
+    // hole of seconds, no second restart on the heels of the first).
+    QCOMPARE(restartTimes.size(), 5);
+    QVERIFY2(std::fabs(restartTimes[0] - 0.75) <= 2 * kBlockSeconds, qPrintable(QString::number(restartTimes[0])));
+    for (int i = 1; i < restartTimes.size(); ++i) {
+        const double gap = restartTimes[i] - restartTimes[i - 1];
+        QVERIFY2(gap >= 0.75 - kBlockSeconds && gap <= 0.75 + 2 * kBlockSeconds, qPrintable(QString::number(gap)));
+    }
+    // Each time round it is heard again.
+    for (float peak : peaksAfterRestart)
+        QVERIFY2(peak > kAudible, qPrintable(QString::number(peak)));
+    // Looped by seeking: the file was handed to the player once.
+    QCOMPARE(synth->loads(), 1);
+}
+
+void TestFluidSynth::restartAfterThePlayerGaveUpAlsoWorks()
+{
+    auto synth = makeSynth();
+    QVERIFY(synth->open(soundfiles::shortTune()));
+    synth->play();
+    renderPeak(*synth, 5.0);  // long past the player's own end, some 3 s after the last note
+    QVERIFY(!synth->isPlaying());
+    synth->seekToStart();
+    synth->play();
+    // Playing at once, although the player has not yet been called back.
+    QVERIFY(synth->isPlaying());
+    QVERIFY(synth->currentTick() >= synth->totalTicks());
+    const float peak = renderPeak(*synth, 0.3);
+    QVERIFY2(peak > kAudible, qPrintable(QString::number(peak)));
+    QVERIFY(synth->isPlaying());
+    QVERIFY(synth->currentTick() < synth->totalTicks());
+}
+
+void TestFluidSynth::badMusicIsRefusedAndNeverHandedOver_data()
+{
+    using namespace soundfiles;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("text") << QByteArray("not music at all, just some words in a file\n");
+    QTest::newRow("a wave") << toneWave(0.1);
+    QTest::newRow("header only") << header(0, 1);
+    QTest::newRow("track cut short") << (header(0, 1) + trackOfNotes({60, 64})).chopped(5);
+    QTest::newRow("two tracks announced, one there") << header(1, 2) + trackOfNotes({60});
+    QTest::newRow("data with no status before it") << header(0, 1) + chunk("MTrk", bytes({0x00, 0x3C, 0x40, 0x00, 0xFF, 0x2F, 0x00}));
+    QTest::newRow("SMPTE time") << header(0, 1, 0xE728) + trackOfNotes({60});
+}
+
+void TestFluidSynth::badMusicIsRefusedAndNeverHandedOver()
+{
+    QFETCH(QByteArray, bytes);
+    auto synth = makeSynth();
+    QVERIFY(!synth->open(bytes));
+    synth->play();
+    synth->seekToStart();
+    QVERIFY(!synth->isPlaying());
+    QCOMPARE(renderPeak(*synth, 0.2), 0.0f);
+    QCOMPARE(synth->loads(), 0);
+
+    // Through the device: the open fails, so the status query answers nothing and
+    // the loop, seeing no "stopped", never restarts (and never re-reads the file).
+    GameFixture game;
+    game.writeBytes(QStringLiteral("bgm/bgm.mid"), bytes);
+    ScriptedRandom random;
+    ScriptedMessages messages;
+    SoundDevice sound(std::make_unique<OfflineBackend>(*synth));
+    sound.setRecording(true);
+    Fom w({game.dir(), &random, &messages, &sound});
+    QVERIFY(w.Form_Load());
+    w.BgmTim->setEnabled(false);
+    QVERIFY(!sound.isMusicOpen());
+    QCOMPARE(sound.sendString(QStringLiteral("status MIDI mode")), QString());
+    // A good file put there now is not picked up: nothing is read again on a tick.
+    game.writeBytes(QStringLiteral("bgm/bgm.mid"), soundfiles::shortTune());
+    sound.clearSent();
+    for (int i = 0; i < 50; ++i) {
+        synth->render(std::vector<float>(2 * kBlock).data(), kBlock);
+        w.BgmTim_Timer();
+    }
+    QCOMPARE(sound.sent(), QStringList(50, QStringLiteral("status MIDI mode")));
+    QCOMPARE(synth->loads(), 0);
+}
+
+void TestFluidSynth::theGamesOwnMusicIfItIsThere()
+{
+    const QString path = QStringLiteral(SHASHIN_BIN_DIR "/bgm/bgm.mid");
+    if (!QFile::exists(path))
+        QSKIP("the data set has no bgm/bgm.mid yet");
+    QVERIFY2(!readPlayableMidi(path).isEmpty(), qPrintable(path));
+    auto synth = makeSynth();
+    QVERIFY(synth->openFile(path));
+    synth->play();
+    const float peak = renderPeak(*synth, 5.0);
+    QVERIFY2(peak > kAudible, qPrintable(QString::number(peak)));
+    QVERIFY(synth->totalTicks() > 0);
+    // To its end (at most ten minutes of music) and round again, as the loop does it.
+    std::vector<float> block(2 * kBlock);
+    for (int i = 0; synth->isPlaying() && i < int(600 / kBlockSeconds); ++i)
+        synth->render(block.data(), kBlock);
+    QVERIFY(!synth->isPlaying());
+    QVERIFY(synth->currentTick() >= synth->totalTicks());
+    synth->seekToStart();
+    synth->play();
+    QVERIFY(synth->isPlaying());
+    const float again = renderPeak(*synth, 5.0);
+    QVERIFY2(again > kAudible, qPrintable(QString::number(again)));
+    QVERIFY(synth->isPlaying());
+    QCOMPARE(synth->loads(), 1);
+}
+
+QTEST_MAIN(TestFluidSynth)
+#include "tst_fluidsynth.moc"
