@@ -1,6 +1,8 @@
 // The data set the build writes beside the game: texts the game can read back,
 // in code page 932 with CR LF line ends, and stories that show all their pages.
 
+#include "support/datafiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSet>
@@ -8,72 +10,11 @@
 #include <QStringEncoder>
 #include <QTest>
 
+using namespace datafiles;
+
 namespace {
 
 constexpr const char kCodePage[] = "windows-31j";
-
-QString binPath(const QString &relative)
-{
-    return QStringLiteral(SHASHIN_BIN_DIR "/") + relative;
-}
-
-QString sourcePath(const QString &relative)
-{
-    return QStringLiteral(SHASHIN_SOURCE_DIR "/content/") + relative;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-// The file's lines, each of which must end with CR LF. Empty when it does not
-// hold to that (a lone CR or LF, a last line without CR LF).
-QList<QByteArray> crlfLines(const QByteArray &bytes, QString *why)
-{
-    if (!bytes.endsWith("\r\n")) {
-        *why = QStringLiteral("the last line does not end with CR LF");
-        return {};
-    }
-    QList<QByteArray> lines = bytes.split('\n');
-    lines.removeLast(); // after the final LF
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QByteArray &line = lines[i];
-        if (!line.endsWith('\r')) {
-            *why = QStringLiteral("line %1 ends with a lone LF").arg(i + 1);
-            return {};
-        }
-        line.chop(1);
-        if (line.contains('\r')) {
-            *why = QStringLiteral("line %1 holds a lone CR").arg(i + 1);
-            return {};
-        }
-    }
-    return lines;
-}
-
-QStringList decodeLines(const QList<QByteArray> &lines)
-{
-    QStringList decoded;
-    for (const QByteArray &line : lines) {
-        QStringDecoder decoder(kCodePage);
-        decoded.append(decoder.decode(line));
-    }
-    return decoded;
-}
-
-// The source's lines as written in content/ (UTF-8, LF).
-QStringList sourceLines(const QString &relative)
-{
-    QString text = QString::fromUtf8(readAll(sourcePath(relative)));
-    text.remove(QLatin1Char('\r'));
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
-}
 
 // How the game pages through a story: lines gather into a page until an empty
 // line, and that page is shown when more text follows the empty line.

@@ -3,6 +3,8 @@
 // the ".dat" name says, and every description is code page 932 text with
 // CR LF line ends, a few short lines long.
 
+#include "support/datafiles.h"
+
 #include <QHash>
 #include <QFile>
 #include <QImage>
@@ -12,35 +14,14 @@
 #include <QStringEncoder>
 #include <QTest>
 
+using namespace datafiles;
+
 namespace {
 
 constexpr int kCreatures = 30;
 constexpr int kMinLines = 3;
 constexpr int kMaxLines = 6;
 constexpr const char kCodePage[] = "windows-31j";
-
-QString key(int creature)
-{
-    return QStringLiteral("%1").arg(creature, 2, 10, QLatin1Char('0'));
-}
-
-QString binPath(const QString &relative)
-{
-    return QStringLiteral(SHASHIN_BIN_DIR "/") + relative;
-}
-
-QString sourcePath(const QString &relative)
-{
-    return QStringLiteral(SHASHIN_SOURCE_DIR "/content/") + relative;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
 
 // The picture as the game reads it: by what is in the file, not by its name.
 struct Picture
@@ -80,41 +61,6 @@ double differingShare(const QImage &a, const QImage &b)
         }
     }
     return double(differing) / (double(x.width()) * x.height());
-}
-
-// The file's lines, each of which must end with CR LF; empty, with `why` set,
-// when it does not hold to that.
-QList<QByteArray> crlfLines(const QByteArray &bytes, QString *why)
-{
-    if (!bytes.endsWith("\r\n")) {
-        *why = QStringLiteral("the last line does not end with CR LF");
-        return {};
-    }
-    QList<QByteArray> lines = bytes.split('\n');
-    lines.removeLast(); // after the final LF
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QByteArray &line = lines[i];
-        if (!line.endsWith('\r')) {
-            *why = QStringLiteral("line %1 ends with a lone LF").arg(i + 1);
-            return {};
-        }
-        line.chop(1);
-        if (line.contains('\r')) {
-            *why = QStringLiteral("line %1 holds a lone CR").arg(i + 1);
-            return {};
-        }
-    }
-    return lines;
-}
-
-// The source's lines as written in content/ (UTF-8, LF).
-QStringList sourceLines(const QString &relative)
-{
-    QString text = QString::fromUtf8(readAll(sourcePath(relative)));
-    text.remove(QLatin1Char('\r'));
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
 }
 
 } // namespace

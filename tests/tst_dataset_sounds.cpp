@@ -1,6 +1,8 @@
 // The sounds the build writes beside the game: a cry for every creature,
 // bgm/KEY.wav, and the music that loops while the window is open, bgm/bgm.mid.
 
+#include "support/datafiles.h"
+
 #include <QFile>
 #include <QHash>
 #include <QMap>
@@ -10,27 +12,11 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace datafiles;
+
 namespace {
 
 constexpr int kCreatures = 30;
-
-QString binPath(const QString &relative)
-{
-    return QStringLiteral(SHASHIN_BIN_DIR "/") + relative;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-QString key(int creature)
-{
-    return QStringLiteral("%1").arg(creature, 2, 10, QLatin1Char('0'));
-}
 
 quint32 little(const QByteArray &bytes, qsizetype at, int size)
 {
