@@ -155,7 +155,7 @@ bool MusicSynth::isPlaying()
     const bool ended = status == FLUID_PLAYER_READY || status == FLUID_PLAYER_DONE
                        || (total > 0 && tick >= total);
     if (m_restarting) {
-        if (!rendered || !ended)  {
+        if (!rendered || !ended) {
             m_restarting = !rendered;
             return true;
         }
