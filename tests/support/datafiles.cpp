@@ -3,6 +3,8 @@
 #include "platform/codepage.h"
 
 #include <QFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace datafiles {
 
@@ -50,6 +52,16 @@ QList<QByteArray> crlfLines(const QByteArray &bytes, QString *why)
         }
     }
     return lines;
+}
+
+QString decodeExactly(const QByteArray &bytes, bool *ok)
+{
+    QStringDecoder decoder("windows-31j");
+    const QString text = decoder.decode(bytes);
+    QStringEncoder encoder("windows-31j");
+    const QByteArray again = encoder.encode(text);
+    *ok = decoder.isValid() && !decoder.hasError() && !encoder.hasError() && again == bytes;
+    return text;
 }
 
 QStringList decodeLines(const QList<QByteArray> &lines)

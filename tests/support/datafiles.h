@@ -19,6 +19,9 @@ QString key(int creature);
 // The file's lines, each of which must end with CR LF; empty, with `why` set,
 // when it does not hold to that (a lone CR or LF, a last line without CR LF).
 QList<QByteArray> crlfLines(const QByteArray &bytes, QString *why);
+// The text of `bytes` read as code page 932; `ok` is false unless every byte
+// decodes and the text encodes back to exactly the same bytes.
+QString decodeExactly(const QByteArray &bytes, bool *ok);
 // Each line decoded from code page 932 on its own.
 QStringList decodeLines(const QList<QByteArray> &lines);
 // A source's lines as written in content/ (UTF-8, LF).
