@@ -68,6 +68,8 @@ bool Fom::Form_Load()
     PathImg = PathApp + QStringLiteral("img/");
     PathBgm = PathApp + QStringLiteral("bgm/");
     PathTxt = PathApp + QStringLiteral("txt/");
+    m_albumPath = m_services.albumPath.isEmpty() ? PathTxt + QStringLiteral("abm") + QStringLiteral(".dat")
+                                                 : m_services.albumPath;
 
     m_shared.OpenMidi(PathBgm + QStringLiteral("bgm.mid"));
     m_shared.MusicOn = true;
@@ -109,7 +111,7 @@ bool Fom::loadNames()
 void Fom::loadAlbum()
 {
     FileNo = m_files.nextFree();
-    if (!m_files.openForReading(FileNo, PathTxt + QStringLiteral("abm") + QStringLiteral(".dat")))
+    if (!m_files.openForReading(FileNo, m_albumPath))
         return;  // no album yet: it starts empty
     while (!m_files.atEnd(FileNo)) {
         if (!m_files.readLine(FileNo, LineBuf))
@@ -148,7 +150,7 @@ void Fom::Form_Unload()
     m_files.close(FileNo);
     // One retry with a fresh file number; the old album stays until a save succeeds.
     if (!saveAlbum() && !saveAlbum()) {
-        m_messages.show(PathTxt + QStringLiteral("abm.dat に永遠アルバムを保存できませんでした。\r\n")
+        m_messages.show(m_albumPath + QStringLiteral(" に永遠アルバムを保存できませんでした。\r\n")
                             + QStringLiteral("前に保存したアルバムはそのまま残っています。"),
                         MessageBoxes::Ok);
     }
@@ -158,7 +160,7 @@ void Fom::Form_Unload()
 bool Fom::saveAlbum()
 {
     FileNo = m_files.nextFree();
-    bool ok = m_files.openForWriting(FileNo, PathTxt + QStringLiteral("abm") + QStringLiteral(".dat"));
+    bool ok = m_files.openForWriting(FileNo, m_albumPath);
     for (int i = 0; ok && i < Lst[2]->listCount(); ++i)
         ok = m_files.writeLine(FileNo, albumLine({Lst[2]->list(i), Lst[3]->list(i)}));
     if (!ok) {

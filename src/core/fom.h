@@ -22,10 +22,11 @@ class SoundDevice;
 // answers and sound, injected so that tests can script them.
 struct FomServices
 {
-    QString appDir;  // the folder that holds the program and its data set
+    QString appDir;  // the folder that holds the data set: img/, bgm/ and txt/
     RandomSource *random = nullptr;
     MessageBoxes *messages = nullptr;
     SoundDevice *sound = nullptr;
+    QString albumPath;  // the eternal album's file; empty for txt/abm.dat in appDir
 };
 
 // The game's one window. It owns all game state and every control for the life of
@@ -84,6 +85,9 @@ public:
     PictureBox *Pic = nullptr;
     Label *LblSee = nullptr;
     Label *Lbl = nullptr;
+
+    // Where the eternal album is read at start-up and saved at shut-down.
+    QString albumPath() const { return m_albumPath; }
 
     共用関数 &shared() { return m_shared; }
     TextFiles &files() { return m_files; }
@@ -150,6 +154,7 @@ private:
     MessageBoxes &m_messages;
     共用関数 m_shared;
     TextFiles m_files;
+    QString m_albumPath;
     double m_startHeight = 0;  // twips, kept until the frame's size is known
     bool m_activated = false;
     bool m_unloaded = false;
