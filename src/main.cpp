@@ -1,20 +1,25 @@
 #include "core/fom.h"
+#include "core/gamefolders.h"
 #include "platform/messagebox.h"
 #include "platform/random.h"
 #include "platform/sounddevice.h"
 #include "sound/gameaudio.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QtMessageBoxes::title());
+    // The name makes the player's data folder: ~/.local/share/shashin.
+    QApplication::setApplicationName(QStringLiteral("shashin"));
 
+    const GameFolders folders = gameFolders(QCoreApplication::applicationDirPath(),
+                                            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     ClockRandom random;
     QtMessageBoxes messages;
     SoundDevice sound(makeGameAudioBackend());
-    Fom window({QCoreApplication::applicationDirPath(), &random, &messages, &sound});
+    Fom window({folders.dataDir, &random, &messages, &sound, folders.albumPath});
     if (!window.Form_Load())
         return 1;
     messages.setParent(&window);

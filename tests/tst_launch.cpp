@@ -1,0 +1,74 @@
+#include "core/gamefolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// What the program decides before the window exists: where its data set and
+// album are.
+class TestLaunch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void layoutRule_data();
+    void layoutRule();
+};
+
+namespace {
+
+void touch(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+void TestLaunch::layoutRule_data()
+{
+    // Files under a prefix that also holds an installed data set; the executable is in prefix/bin.
+    QTest::addColumn<QStringList>("beside");
+    QTest::addColumn<bool>("txtWritable");
+    QTest::addColumn<QString>("dataDir");
+    QTest::addColumn<QString>("albumPath");
+    QTest::addColumn<bool>("installed");
+
+    QTest::newRow("portable") << QStringList{"txt/name.dat"} << true << "bin" << "bin/txt/abm.dat" << false;
+    QTest::newRow("portable, txt/ read-only")
+        << QStringList{"txt/name.dat", "txt/abm.dat"} << false << "bin" << "player/abm.dat" << false;
+    QTest::newRow("installed") << QStringList{} << true << "share/shashin" << "player/abm.dat" << true;
+    QTest::newRow("only an album beside")
+        << QStringList{"txt/abm.dat"} << true << "share/shashin" << "player/abm.dat" << true;
+}
+
+void TestLaunch::layoutRule()
+{
+    QFETCH(QStringList, beside);
+    QFETCH(bool, txtWritable);
+    QFETCH(QString, dataDir);
+    QFETCH(QString, albumPath);
+    QFETCH(bool, installed);
+
+    QTemporaryDir prefix;
+    QVERIFY(prefix.isValid());
+    const QDir root(prefix.path());
+    QVERIFY(root.mkpath(QStringLiteral("bin")));
+    touch(root.filePath(QStringLiteral("share/shashin/txt/name.dat")));
+    for (const QString &file : beside)
+        touch(root.filePath(QStringLiteral("bin/") + file));
+
+    const auto writable = [&](const QString &folder) {
+        return QDir(folder) == QDir(root.filePath(QStringLiteral("bin/txt"))) ? txtWritable : true;
+    };
+    const GameFolders folders = gameFolders(root.filePath(QStringLiteral("bin")),
+                                            root.filePath(QStringLiteral("player")), writable);
+    QCOMPARE(QDir::cleanPath(folders.dataDir), root.filePath(dataDir));
+    QCOMPARE(QDir::cleanPath(folders.albumPath), root.filePath(albumPath));
+    QCOMPARE(folders.installed, installed);
+}
+
+QTEST_MAIN(TestLaunch)
+#include "tst_launch.moc"
