@@ -1,6 +1,7 @@
 #include "core/fom.h"
 #include "core/gamefolders.h"
 #include "platform/messagebox.h"
+#include "platform/quitsignals.h"
 #include "platform/random.h"
 #include "platform/sounddevice.h"
 #include "sound/gameaudio.h"
@@ -22,6 +23,10 @@ int main(int argc, char *argv[])
     Fom window({folders.dataDir, &random, &messages, &sound, folders.albumPath});
     if (!window.Form_Load())
         return 1;
+    // From now on there is an album to save: the signals that ask a program to
+    // end close the game as the player does, message boxes first.
+    QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &QuitSignals::received, &app, &QApplication::closeAllWindows);
     messages.setParent(&window);
     window.show();
     return QApplication::exec();

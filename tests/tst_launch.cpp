@@ -1,12 +1,16 @@
 #include "core/gamefolders.h"
+#include "platform/quitsignals.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 // What the program decides before the window exists: where its data set and
-// album are.
+// album are, and that the signals asking it to end reach its event loop.
 class TestLaunch : public QObject
 {
     Q_OBJECT
@@ -14,6 +18,8 @@ class TestLaunch : public QObject
 private slots:
     void layoutRule_data();
     void layoutRule();
+    void quitSignalsReachTheLoop_data();
+    void quitSignalsReachTheLoop();
 };
 
 namespace {
@@ -68,6 +74,26 @@ void TestLaunch::layoutRule()
     QCOMPARE(QDir::cleanPath(folders.dataDir), root.filePath(dataDir));
     QCOMPARE(QDir::cleanPath(folders.albumPath), root.filePath(albumPath));
     QCOMPARE(folders.installed, installed);
+}
+
+void TestLaunch::quitSignalsReachTheLoop_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << SIGTERM;
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGHUP") << SIGHUP;
+}
+
+void TestLaunch::quitSignalsReachTheLoop()
+{
+    QFETCH(int, signal);
+    QuitSignals quitSignals;
+    QVERIFY(quitSignals.isActive());
+    QSignalSpy received(&quitSignals, &QuitSignals::received);
+    QVERIFY(std::raise(signal) == 0);
+    QCOMPARE(received.count(), 0);  // not from inside the handler
+    QTRY_COMPARE(received.count(), 1);
+    QCOMPARE(received.at(0).at(0).toInt(), signal);
 }
 
 QTEST_MAIN(TestLaunch)
