@@ -6,7 +6,7 @@
 
 namespace datagen {
 
-// The window icon: the drawing (SVG, square view box) rendered as a
+// The icon: the drawing (SVG, square view box) rendered as a
 // `size` × `size` PNG. On failure the PNG is empty and `issues` says why.
 QByteArray renderIcon(const QByteArray &svg, int size, Issues &issues);
 

@@ -27,7 +27,9 @@ using namespace datagen;
 
 namespace {
 
-constexpr int kIconSize = 32;
+// The icon at the sizes of the desktop's icon theme, as icons/<n>x<n>.png under
+// the generated folder; the window's own is the 32 × 32 one.
+constexpr int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 
 // The texts of the data set: where each comes from, where it goes, and how it
 // is checked. More kinds of files (pictures, cries, music, descriptions) join
@@ -253,13 +255,15 @@ private:
         QByteArray svg;
         if (!read(relative, svg))
             return;
-        Issues issues;
-        const QByteArray png = renderIcon(svg, kIconSize, issues);
-        if (!issues.isEmpty()) {
-            report(relative, issues);
-            return;
+        for (const int size : kIconSizes) {
+            Issues issues;
+            const QByteArray png = renderIcon(svg, size, issues);
+            if (!issues.isEmpty()) {
+                report(relative, issues);
+                return;
+            }
+            m_outputs.append({m_generated.filePath(QStringLiteral("icons/%1x%1.png").arg(size)), png});
         }
-        m_outputs.append({m_generated.filePath(QStringLiteral("icon.png")), png});
     }
 
     bool write()
