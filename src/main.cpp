@@ -14,6 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // The name makes the player's data folder: ~/.local/share/shashin.
     QApplication::setApplicationName(QStringLiteral("shashin"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(SHASHIN_APP_ID));
 
     const GameFolders folders = gameFolders(QCoreApplication::applicationDirPath(),
                                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
