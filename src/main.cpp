@@ -30,5 +30,7 @@ int main(int argc, char *argv[])
     QObject::connect(&quitSignals, &QuitSignals::received, &app, &QApplication::closeAllWindows);
     messages.setParent(&window);
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The player is told in a box; whoever started the game learns it here.
+    return window.albumSaveFailed() ? 1 : status;
 }

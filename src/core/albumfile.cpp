@@ -1,5 +1,20 @@
 #include "core/albumfile.h"
 
+#include "platform/textfiles.h"
+
+#include <QFile>
+
+namespace {
+
+constexpr int kMaxBackups = 99;
+
+QString backupPath(const QString &albumPath, int n)
+{
+    return albumPath + QStringLiteral(".bak") + (n > 1 ? QString::number(n) : QString());
+}
+
+} // namespace
+
 std::optional<AlbumRow> parseAlbumLine(const QString &line)
 {
     const qsizetype comma = line.indexOf(u',');
@@ -12,4 +27,27 @@ std::optional<AlbumRow> parseAlbumLine(const QString &line)
 QString albumLine(const AlbumRow &row)
 {
     return row.name + u',' + row.key;
+}
+
+bool isCreatureKey(const QString &key)
+{
+    return key.size() == 2 && key[0] >= u'0' && key[0] <= u'9' && key[1] >= u'0' && key[1] <= u'9';
+}
+
+bool backUpAlbum(const QString &albumPath)
+{
+    QFile album(albumPath);
+    if (!album.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = album.readAll();
+    if (album.error() != QFileDevice::NoError)
+        return false;
+    for (int n = 1; n <= kMaxBackups; ++n) {
+        QFile backup(backupPath(albumPath, n));
+        if (!backup.exists())
+            return TextFiles::replaceFile(backup.fileName(), bytes);
+        if (backup.open(QIODevice::ReadOnly) && backup.readAll() == bytes)
+            return true;  // kept already
+    }
+    return false;
 }

@@ -9,6 +9,8 @@
 #include "screen/controls.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace {
@@ -81,6 +83,10 @@ bool Fom::Form_Load()
         m_shared.CloseMidi();
         return false;
     }
+    // A save that was killed half-way left its unfinished copy behind.
+    const QFileInfo album(m_albumPath);
+    TextFiles::removeStaleTemporaries(album.absolutePath(),
+                                      [&album](const QString &name) { return name.startsWith(album.fileName()); });
     loadAlbum();
 
     const QSizeF screen = twips::screenSize(this);
@@ -94,18 +100,26 @@ bool Fom::loadNames()
     const QString path = PathTxt + QStringLiteral("name") + QStringLiteral(".dat");
     FileNo = m_files.nextFree();
     bool ok = m_files.openForReading(FileNo, path);
+    int withComma = 0;  // a name is the first field of an album line: it cannot hold ","
     for (int i = 0; ok && i < kKinds; ++i) {
         ok = m_files.readLine(FileNo, LineBuf);
         if (ok)
             BeastName[i] = LineBuf;
+        if (ok && withComma == 0 && LineBuf.contains(u','))
+            withComma = i + 1;
     }
     m_files.close(FileNo);
     if (!ok) {
         m_messages.show(path + QStringLiteral(" を読み込めません。\r\n")
                             + QStringLiteral("生き物の名前が 30 行そろったファイルが必要です。"),
                         MessageBoxes::Ok);
+    } else if (withComma > 0) {
+        m_messages.show(path + QStringLiteral(" の ") + QString::number(withComma)
+                            + QStringLiteral(" 行目の名前に「,」があります。\r\n")
+                            + QStringLiteral("名前に「,」は使えません。"),
+                        MessageBoxes::Ok);
     }
-    return ok;
+    return ok && withComma == 0;
 }
 
 void Fom::loadAlbum()
@@ -113,15 +127,22 @@ void Fom::loadAlbum()
     FileNo = m_files.nextFree();
     if (!m_files.openForReading(FileNo, m_albumPath))
         return;  // no album yet: it starts empty
+    bool whole = true;  // every line comes back the same at the next save
     while (!m_files.atEnd(FileNo)) {
-        if (!m_files.readLine(FileNo, LineBuf))
+        bool exact = true;
+        if (!m_files.readLine(FileNo, LineBuf, &exact))
             break;
-        if (const auto row = parseAlbumLine(LineBuf)) {
+        const auto row = parseAlbumLine(LineBuf);
+        if (row) {
             Lst[2]->addRow(row->name);
             Lst[3]->addRow(row->key);
         }
+        whole = whole && exact && row && albumLine(*row) == LineBuf;
     }
     m_files.close(FileNo);
+    // The game plays on with what it could read; the file as it was is kept
+    // before anything replaces it.
+    m_albumNeedsBackup = !whole && !backUpAlbum(m_albumPath);
 }
 
 void Fom::Form_Activate()
@@ -150,6 +171,7 @@ void Fom::Form_Unload()
     m_files.close(FileNo);
     // One retry with a fresh file number; the old album stays until a save succeeds.
     if (!saveAlbum() && !saveAlbum()) {
+        m_albumSaveFailed = true;
         m_messages.show(m_albumPath + QStringLiteral(" に永遠アルバムを保存できませんでした。\r\n")
                             + QStringLiteral("前に保存したアルバムはそのまま残っています。"),
                         MessageBoxes::Ok);
@@ -159,6 +181,12 @@ void Fom::Form_Unload()
 
 bool Fom::saveAlbum()
 {
+    // An album that did not load whole is never replaced before it is kept.
+    if (m_albumNeedsBackup && backUpAlbum(m_albumPath))
+        m_albumNeedsBackup = false;
+    if (m_albumNeedsBackup)
+        return false;
+    QDir().mkpath(QFileInfo(m_albumPath).absolutePath());  // the player's own folder, at the first save
     FileNo = m_files.nextFree();
     bool ok = m_files.openForWriting(FileNo, m_albumPath);
     for (int i = 0; ok && i < Lst[2]->listCount(); ++i)

@@ -88,6 +88,8 @@ public:
 
     // Where the eternal album is read at start-up and saved at shut-down.
     QString albumPath() const { return m_albumPath; }
+    // Shut-down could not save the album (the old file is still there).
+    bool albumSaveFailed() const { return m_albumSaveFailed; }
 
     共用関数 &shared() { return m_shared; }
     TextFiles &files() { return m_files; }
@@ -158,6 +160,8 @@ private:
     double m_startHeight = 0;  // twips, kept until the frame's size is known
     bool m_activated = false;
     bool m_unloaded = false;
+    bool m_albumNeedsBackup = false;
+    bool m_albumSaveFailed = false;
 };
 
 // Mouse buttons as the game numbers them: 1 left, 2 right, 4 middle.

@@ -2,8 +2,118 @@
 
 #include "platform/codepage.h"
 
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <filesystem>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// What a replacement is called while it is being written: no one else names a
+// file like this, so what a killed save leaves behind can be told apart safely.
+const QString kWritingInfix = QStringLiteral(".saving-");
+constexpr int kSuffixLength = 6;
+
+QString randomSuffix()
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString suffix;
+    for (int i = 0; i < kSuffixLength; ++i)
+        suffix += QLatin1Char(kChars[QRandomGenerator::global()->bounded(int(sizeof kChars) - 1)]);
+    return suffix;
+}
+
+#ifdef Q_OS_UNIX
+// Some file systems find out only when syncing that there is no room after all.
+// One that cannot sync at all is no reason to fail.
+bool syncToDisk(int fd)
+{
+    return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+}
+#endif
+
+} // namespace
+
+// A new version of a file, written beside it and put in its place, atomically,
+// only once every byte of it is on the disk. Until then the old file is untouched;
+// a replacement that is not committed is removed.
+class TextFiles::Replacement
+{
+public:
+    explicit Replacement(const QString &path)
+        : m_path(path)
+    {
+    }
+    ~Replacement() { discard(); }
+
+    bool open()
+    {
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            m_file.setFileName(m_path + kWritingInfix + randomSuffix());
+            if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                m_created = true;
+                return true;
+            }
+            if (!m_file.exists())  // not a clash of names: the folder will not have it
+                return false;
+        }
+        return false;
+    }
+
+    bool write(const QByteArray &bytes) { return m_file.write(bytes) == bytes.size(); }
+
+    // Every write, the last flush, the sync and the rename are checked; any
+    // failure throws the new text away and leaves the old file as it was.
+    bool commit()
+    {
+        bool ok = m_file.flush() && m_file.error() == QFileDevice::NoError;
+#ifdef Q_OS_UNIX
+        ok = ok && syncToDisk(m_file.handle());
+#endif
+        m_file.close();
+        ok = ok && m_file.error() == QFileDevice::NoError;
+        std::error_code error;
+        if (ok)
+            std::filesystem::rename(QFileInfo(m_file).filesystemFilePath(), QFileInfo(m_path).filesystemFilePath(),
+                                    error);
+        if (!ok || error) {
+            discard();
+            return false;
+        }
+        m_created = false;
+#ifdef Q_OS_UNIX
+        // The rename itself reaches the disk with the folder.
+        const int folder = ::open(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(), O_RDONLY);
+        if (folder >= 0) {
+            syncToDisk(folder);
+            ::close(folder);
+        }
+#endif
+        return true;
+    }
+
+private:
+    void discard()
+    {
+        m_file.close();
+        if (m_created)
+            m_file.remove();
+        m_created = false;
+    }
+
+    QString m_path;
+    QFile m_file;
+    bool m_created = false;
+};
 
 struct TextFiles::OpenFile
 {
@@ -11,7 +121,7 @@ struct TextFiles::OpenFile
     QByteArray data;
     qsizetype position = 0;
     // Writing: null while reading.
-    std::unique_ptr<QSaveFile> out;
+    std::unique_ptr<Replacement> out;
 
     bool isForReading() const { return !out; }
 };
@@ -47,17 +157,14 @@ bool TextFiles::openForWriting(int number, const QString &path)
     if (number < 1 || isOpen(number))
         return false;
     auto open = std::make_unique<OpenFile>();
-    open->out = std::make_unique<QSaveFile>(path);
-    // Never fall back to writing over the old file in place: that is what
-    // could leave half a file behind.
-    open->out->setDirectWriteFallback(false);
-    if (!open->out->open(QIODevice::WriteOnly))
+    open->out = std::make_unique<Replacement>(path);
+    if (!open->out->open())
         return false;
     m_files.emplace(number, std::move(open));
     return true;
 }
 
-bool TextFiles::readLine(int number, QString &line)
+bool TextFiles::readLine(int number, QString &line, bool *exact)
 {
     const auto it = m_files.find(number);
     if (it == m_files.end() || !it->second->isForReading())
@@ -73,7 +180,10 @@ bool TextFiles::readLine(int number, QString &line)
     qsizetype end = start;
     while (end < data.size() && data.at(end) != '\r' && data.at(end) != '\n')
         ++end;
-    line = codepage::decode(data.mid(start, end - start));
+    const QByteArray bytes = data.mid(start, end - start);
+    line = codepage::decode(bytes);
+    if (exact)
+        *exact = codepage::encode(line) == bytes;
 
     if (end < data.size()) {
         const bool crlf = data.at(end) == '\r' && end + 1 < data.size() && data.at(end + 1) == '\n';
@@ -96,8 +206,7 @@ bool TextFiles::writeLine(int number, const QString &line)
     const auto it = m_files.find(number);
     if (it == m_files.end() || it->second->isForReading())
         return false;
-    const QByteArray bytes = codepage::encode(line) + "\r\n";
-    return it->second->out->write(bytes) == bytes.size();
+    return it->second->out->write(codepage::encode(line) + "\r\n");
 }
 
 bool TextFiles::close(int number)
@@ -110,6 +219,25 @@ bool TextFiles::close(int number)
     const std::unique_ptr<OpenFile> file = std::move(it->second);
     m_files.erase(it);
     return file->isForReading() || file->out->commit();
+}
+
+bool TextFiles::replaceFile(const QString &path, const QByteArray &bytes)
+{
+    Replacement out(path);
+    return out.open() && out.write(bytes) && out.commit();
+}
+
+void TextFiles::removeStaleTemporaries(const QString &folder,
+                                       const std::function<bool(const QString &name)> &isReplaced)
+{
+    static const QRegularExpression temporary(QLatin1String("^(.+)") + QRegularExpression::escape(kWritingInfix)
+                                              + QStringLiteral("[A-Za-z0-9]{%1}$").arg(kSuffixLength));
+    QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        const QRegularExpressionMatch match = temporary.match(name);
+        if (match.hasMatch() && isReplaced(match.captured(1)))
+            dir.remove(name);
+    }
 }
 
 bool TextFiles::isOpen(int number) const

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -28,25 +29,37 @@ public:
 
     bool openForReading(int number, const QString &path);
     // Creates the file anew or replaces it. The replacement is atomic: the new
-    // text goes to a temporary file beside it and takes the old one's place at
-    // close(), so a failure at any moment leaves the old file or the new one.
+    // text goes to a file "<name>.saving-XXXXXX" beside it and takes the old one's
+    // place at close(), so a failure at any moment leaves the old file or the new
+    // one (and, after a kill, that temporary file).
     bool openForWriting(int number, const QString &path);
 
     // Reads the next line into `line`. Fails past the end or on a number not
-    // open for reading.
-    bool readLine(int number, QString &line);
+    // open for reading. `exact`, when given, tells whether the line's bytes were
+    // all code page 932, so that writing the line back gives the same bytes.
+    bool readLine(int number, QString &line, bool *exact = nullptr);
     // True once the last byte has been read (and for a number that is not open).
     bool atEnd(int number) const;
     bool writeLine(int number, const QString &line);
 
     // Closing a number that is not open is no error. For a file open for writing
-    // this is where the text is committed; false means the old file (if any) is
-    // still in place, unchanged.
+    // this is where the text is committed, once every byte has reached the disk;
+    // false means a write failed (a full disk, a size limit) or the replace did,
+    // and the old file (if any) is still in place, unchanged.
     bool close(int number);
 
     bool isOpen(int number) const;
 
+    // Replaces a whole file with `bytes` the same checked, atomic way.
+    static bool replaceFile(const QString &path, const QByteArray &bytes);
+    // Removes what replacing files of `folder` left behind when the process was
+    // killed in the middle: the temporary files "<name>.saving-XXXXXX" of every
+    // name that `isReplaced` accepts, nothing else.
+    static void removeStaleTemporaries(const QString &folder,
+                                       const std::function<bool(const QString &name)> &isReplaced);
+
 private:
+    class Replacement;
     struct OpenFile;
     std::map<int, std::unique_ptr<OpenFile>> m_files;
 };

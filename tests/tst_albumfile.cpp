@@ -1,0 +1,236 @@
+#include "core/fom.h"
+#include "platform/codepage.h"
+#include "screen/controls.h"
+#include "support/gamefixture.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <csignal>
+#include <functional>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// The eternal album on disk: whatever the machine does while it is saved, and
+// whatever the file holds when it is read, nothing the player had is lost.
+namespace {
+
+const QString kAlbum = QStringLiteral("txt/abm.dat");
+
+QByteArray albumBytes(int rows, const QString &prefix)
+{
+    QByteArray bytes;
+    for (int i = 0; i < rows; ++i)
+        bytes += codepage::encode(QStringLiteral("%1%2,%3\r\n").arg(prefix).arg(i).arg(i % 30, 2, 10, QLatin1Char('0')));
+    return bytes;
+}
+
+// Puts `rows` rows into the eternal album of a running game.
+void fillAlbum(Fom &w, int rows, const QString &prefix)
+{
+    for (int i = 0; i < rows; ++i) {
+        w.Lst[2]->addRow(prefix + QString::number(i));
+        w.Lst[3]->addRow(QStringLiteral("%1").arg(i % 30, 2, 10, QLatin1Char('0')));
+    }
+}
+
+QStringList savesInProgress(const GameFixture &game)
+{
+    return QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("*.saving-*")}, QDir::Files);
+}
+
+// Forks; the child runs `body` and exits with what it returns. Returns the child's
+// exit status, or -1 when it did not exit by itself.
+int inChild(const std::function<int()> &body)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(body());
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+class TestAlbumFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void failedWritesKeepTheOldAlbum_data();
+    void failedWritesKeepTheOldAlbum();
+    void whatCannotBeReadIsKeptAside_data();
+    void whatCannotBeReadIsKeptAside();
+    void killedSavesLeaveTheOldAlbumOrTheNew();
+    void onlyTheSavesOwnLeftoversAreRemoved();
+};
+
+void TestAlbumFile::failedWritesKeepTheOldAlbum_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("sizeLimit");    // bytes a file may grow to; -1: none
+    QTest::addColumn<int>("diskKiB");      // a disk of this size holds the album; 0: the real one
+    QTest::newRow("nothing can be written") << 30 << 0 << 0;
+    QTest::newRow("the size limit falls mid-album") << 2000 << 16384 << 0;
+    QTest::newRow("the disk fills mid-album") << 2000 << -1 << 64;
+}
+
+void TestAlbumFile::failedWritesKeepTheOldAlbum()
+{
+    QFETCH(int, rows);
+    QFETCH(int, sizeLimit);
+    QFETCH(int, diskKiB);
+    GameFixture game;
+    const QByteArray old = albumBytes(30, QStringLiteral("前の"));
+    game.writeBytes(kAlbum, old);
+    game.start();
+    fillAlbum(game.window(), rows, QStringLiteral("新しい"));
+
+    // The child is the player's machine: it breaks the disk, then shuts the game
+    // down, and says how the album came out: 0 is whole and the player was told.
+    const int outcome = inChild([&] {
+        if (diskKiB > 0) {
+            // A disk of its own, nearly full, where only this process sees it.
+            if (unshare(CLONE_NEWNS) != 0 && unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+                return 99;
+            const QByteArray options = "size=" + QByteArray::number(diskKiB) + "k";
+            if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+                || mount("tmpfs", QFile::encodeName(game.path(QStringLiteral("txt"))).constData(), "tmpfs", 0,
+                         options.constData())
+                       != 0)
+                return 99;
+            game.writeBytes(kAlbum, old);
+            game.writeBytes(QStringLiteral("txt/filler"), QByteArray((diskKiB - 24) * 1024, 'x'));
+        }
+        if (sizeLimit >= 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        game.window().Form_Unload();
+        if (game.readBytes(kAlbum) != old)
+            return 1;
+        if (game.messages.shown.size() != 1 || !game.messages.shown[0].text.contains(game.path(kAlbum)))
+            return 2;
+        if (!game.window().albumSaveFailed())
+            return 3;
+        return savesInProgress(game).isEmpty() ? 0 : 4;
+    });
+    if (outcome == 99)
+        QSKIP("no mount namespace here for a disk of the test's own");
+    QVERIFY2(outcome == 0, qPrintable(QStringLiteral("1 album changed, 2 no message, 3 reported as saved, "
+                                                     "4 unfinished copy left; got %1")
+                                          .arg(outcome)));
+}
+
+void TestAlbumFile::whatCannotBeReadIsKeptAside_data()
+{
+    QTest::addColumn<QByteArray>("album");
+    QTest::addColumn<QByteArray>("earlierCopy");  // already in abm.dat.bak
+    QTest::addColumn<QByteArray>("saved");
+    QTest::addColumn<QStringList>("copies");
+
+    const QByteArray clean = codepage::encode(QStringLiteral("森の子ジカ,00\r\n伝説の竜,29\r\n"));
+    const QByteArray damaged = "ok,00\r\nno comma here\r\nthree,01,extra\r\n\x81\x20\xff,02\r\n";
+    const QByteArray readable = "ok,00\r\nthree,01\r\n\x7f\x20\x7f,02\r\n";
+    QTest::newRow("clean: no copy") << clean << QByteArray() << clean << QStringList();
+    QTest::newRow("lone LF ends are no loss") << QByteArray("a,00\nb,01") << QByteArray()
+                                             << QByteArray("a,00\r\nb,01\r\n") << QStringList();
+    QTest::newRow("damaged: copied first") << damaged << QByteArray() << readable
+                                           << QStringList{QStringLiteral("abm.dat.bak")};
+    QTest::newRow("an earlier copy is not overwritten")
+        << damaged << clean << readable << QStringList{QStringLiteral("abm.dat.bak"), QStringLiteral("abm.dat.bak2")};
+    QTest::newRow("the same copy is not made twice") << damaged << damaged << readable
+                                                     << QStringList{QStringLiteral("abm.dat.bak")};
+}
+
+void TestAlbumFile::whatCannotBeReadIsKeptAside()
+{
+    QFETCH(QByteArray, album);
+    QFETCH(QByteArray, earlierCopy);
+    QFETCH(QByteArray, saved);
+    QFETCH(QStringList, copies);
+    GameFixture game;
+    game.writeBytes(kAlbum, album);
+    if (!earlierCopy.isEmpty())
+        game.writeBytes(kAlbum + QStringLiteral(".bak"), earlierCopy);
+    game.start();
+    game.window().close();
+
+    QCOMPARE(game.readBytes(kAlbum), saved);
+    QCOMPARE(QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("abm.dat.*")}, QDir::Files), copies);
+    // The newest copy is the album exactly as it was; an earlier one stays as it was.
+    if (!copies.isEmpty())
+        QCOMPARE(game.readBytes(QStringLiteral("txt/") + copies.last()), album);
+    if (copies.size() > 1)
+        QCOMPARE(game.readBytes(kAlbum + QStringLiteral(".bak")), earlierCopy);
+    QVERIFY(game.messages.shown.isEmpty());
+}
+
+void TestAlbumFile::killedSavesLeaveTheOldAlbumOrTheNew()
+{
+    GameFixture game;
+    const QByteArray old = albumBytes(2000, QStringLiteral("前の"));
+    const QByteArray fresh = albumBytes(2000, QStringLiteral("新しい"));
+    game.writeBytes(kAlbum, old);
+    game.start();
+    Fom &w = game.window();
+    w.Lst[2]->clearRows();
+    w.Lst[3]->clearRows();
+    fillAlbum(w, 2000, QStringLiteral("新しい"));
+
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(inChild([&w] {
+                 w.Form_Unload();
+                 return 0;
+             }),
+             0);
+    const qint64 saveUs = qMax<qint64>(clock.nsecsElapsed() / 1000, 1000);
+    QCOMPARE(game.readBytes(kAlbum), fresh);
+
+    int killedInside = 0;
+    for (int i = 0; i < 150; ++i) {
+        game.writeBytes(kAlbum, old);
+        const pid_t child = fork();
+        if (child == 0) {
+            w.Form_Unload();
+            _exit(0);
+        }
+        usleep(useconds_t(QRandomGenerator::global()->bounded(saveUs * 3 / 2)));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const QByteArray now = game.readBytes(kAlbum);
+        QVERIFY2(now == old || now == fresh, qPrintable(QStringLiteral("torn at kill %1").arg(i)));
+        const QStringList left = savesInProgress(game);
+        killedInside += int(!left.isEmpty());
+        for (const QString &name : left)
+            QFile::remove(game.path(QStringLiteral("txt/") + name));
+    }
+    QVERIFY2(killedInside > 0, "no kill landed inside a save");
+}
+
+void TestAlbumFile::onlyTheSavesOwnLeftoversAreRemoved()
+{
+    GameFixture game;
+    const QStringList leftovers{QStringLiteral("abm.dat.saving-Ab12Cd"), QStringLiteral("abm.dat.bak2.saving-xyzXYZ")};
+    const QStringList others{QStringLiteral("abm.dat.backup"), QStringLiteral("abm.dat.saving-abc"),
+                             QStringLiteral("notes.txt.saving-Ab12Cd"), QStringLiteral("abm.dat.bak")};
+    for (const QString &name : leftovers + others)
+        game.writeBytes(QStringLiteral("txt/") + name, "x,00\r\n");
+    QVERIFY(game.load());
+    for (const QString &name : leftovers)
+        QVERIFY2(!QFile::exists(game.path(QStringLiteral("txt/") + name)), qPrintable(name));
+    for (const QString &name : others)
+        QVERIFY2(QFile::exists(game.path(QStringLiteral("txt/") + name)), qPrintable(name));
+}
+
+QTEST_MAIN(TestAlbumFile)
+#include "tst_albumfile.moc"
