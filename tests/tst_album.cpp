@@ -57,6 +57,8 @@ private slots:
     void picturesAreKnownByTheirContent();
     void missingOrBrokenFilesShowWhatExists_data();
     void missingOrBrokenFilesShowWhatExists();
+    void rowsWithoutATrueKeyNameNoFile_data();
+    void rowsWithoutATrueKeyNameNoFile();
     void picturesRepaintAtTheNewSize();
     void currentAlbumSelectionShowsNothing();
     void countAndClear_data();
@@ -166,6 +168,41 @@ void TestAlbum::missingOrBrokenFilesShowWhatExists()
     // A new size repaints nothing either.
     w.resize(w.width(), w.height() + 30);
     QTRY_VERIFY(blank(w.Pic));
+}
+
+void TestAlbum::rowsWithoutATrueKeyNameNoFile_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::newRow("a way out of the folder") << QStringLiteral("../name");
+    QTest::newRow("one digit") << QStringLiteral("1");
+    QTest::newRow("three digits") << QStringLiteral("123");
+    QTest::newRow("full-width digits") << QStringLiteral("０１");
+}
+
+void TestAlbum::rowsWithoutATrueKeyNameNoFile()
+{
+    QFETCH(QString, key);
+    GameFixture game;
+    const QByteArray album = codepage::encode(QStringLiteral("生き物00,00\r\nおかしな行,") + key + QStringLiteral("\r\n"));
+    game.writeBytes(QStringLiteral("txt/abm.dat"), album);
+    game.writePicture(QStringLiteral("00"), "PNG");
+    // What the key would name if it were taken as a path.
+    game.writePicture(key, "PNG");
+    if (!QFile::exists(game.path(QStringLiteral("txt/") + key + QStringLiteral(".dat"))))
+        game.writeLines(QStringLiteral("txt/") + key + QStringLiteral(".dat"), {QStringLiteral("読まれてはいけない")});
+    game.startPlaying();
+    Fom &w = game.window();
+    selectRow(w.Lst[2], 0);
+    selectRow(w.Lst[2], 1);
+    QVERIFY(w.BakSee->isVisible());
+    QVERIFY(blank(w.Pic));
+    QCOMPARE(w.LblSee->caption(), QString());
+    game.sound().clearSent();
+    QTest::mouseClick(w.Pic, Qt::LeftButton);
+    QVERIFY(game.sound().sent().filter(QStringLiteral("PlayWave")).isEmpty());
+    // The row itself is the player's: it is saved as it was.
+    w.close();
+    QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")), album);
 }
 
 void TestAlbum::picturesRepaintAtTheNewSize()

@@ -301,7 +301,7 @@ void TestSound::clickWithNoCreatureIsHarmless()
     Fom &w = game.window();
     QCOMPARE(w.NowBeast, QString());
     w.Pic_Click();
-    QCOMPARE(game.sound().sent().last(), QStringLiteral("PlayWave ") + game.dir() + QStringLiteral("/bgm/.wav"));
+    QVERIFY(game.sound().sent().filter(QStringLiteral("PlayWave")).isEmpty());
     QVERIFY(game.messages.shown.isEmpty());
 }
 
@@ -324,6 +324,7 @@ void TestSound::pressingThePictureRemovesItsBorder()
     Fom &w = game.window();
     w.BakSee->show();
     w.Pic->show();
+    w.NowBeast = QStringLiteral("12");
     QCOMPARE(w.Pic->border(), PictureBox::Border::Single);
     QTest::mousePress(w.Pic, button);
     QCOMPARE(w.Pic->border(), PictureBox::Border::None);

@@ -1,5 +1,6 @@
 #include "core/fom.h"
 
+#include "core/albumfile.h"
 #include "camera/rules.h"
 #include "platform/messagebox.h"
 #include "platform/picturebox.h"
@@ -125,7 +126,7 @@ QString Fom::description(const QString &key)
 {
     // Every line, each after a line break; a missing description is an empty one.
     QString text;
-    if (!m_files.openForReading(FileNo, PathTxt + key + QStringLiteral(".dat")))
+    if (!isCreatureKey(key) || !m_files.openForReading(FileNo, PathTxt + key + QStringLiteral(".dat")))
         return text;
     while (!m_files.atEnd(FileNo) && m_files.readLine(FileNo, LineBuf))
         text += QStringLiteral("\r\n") + LineBuf;

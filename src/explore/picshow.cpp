@@ -1,5 +1,6 @@
 #include "core/fom.h"
 
+#include "core/albumfile.h"
 #include "platform/picturebox.h"
 
 #include <QImageReader>
@@ -10,9 +11,12 @@ void Fom::PicShow(const QString &key)
     if (!key.isEmpty()) {
         // The format is told by the content, never by the ".dat" extension. A missing
         // or unreadable picture leaves Pic blank and the game going.
-        QImageReader reader(PathImg + key + QStringLiteral(".dat"));
-        reader.setDecideFormatFromContent(true);
-        const QImage picture = reader.read();
+        QImage picture;
+        if (isCreatureKey(key)) {  // never a path out of img/
+            QImageReader reader(PathImg + key + QStringLiteral(".dat"));
+            reader.setDecideFormatFromContent(true);
+            picture = reader.read();
+        }
         E->setPicture(picture);
         if (picture.isNull())
             return;

@@ -1,5 +1,6 @@
 #include "core/fom.h"
 
+#include "core/albumfile.h"
 #include "platform/picturebox.h"
 
 void Fom::BgmTim_Timer()
@@ -15,7 +16,8 @@ void Fom::BgmTim_Timer()
 
 void Fom::Pic_Click()
 {
-    m_shared.PlayWave(PathBgm + NowBeast + QStringLiteral(".wav"));
+    if (isCreatureKey(NowBeast))  // nothing on show yet, or a damaged album row: silence
+        m_shared.PlayWave(PathBgm + NowBeast + QStringLiteral(".wav"));
 }
 
 void Fom::Pic_MouseDown(int)
