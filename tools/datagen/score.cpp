@@ -567,10 +567,11 @@ private:
             fail(m_lastLine, QStringLiteral("no \"play\" line; it names the sections in the order they are played"));
 
         QList<const Section *> order;
-        for (const auto &[name, line] : std::as_const(m_play)) {
+        for (const auto &played : std::as_const(m_play)) {
+            const QString &name = played.first;
             const auto found = std::find_if(m_sections.cbegin(), m_sections.cend(), [&](const Section &s) { return s.name == name; });
             if (found == m_sections.cend())
-                fail(line, QStringLiteral("there is no section \"%1\"").arg(name));
+                fail(played.second, QStringLiteral("there is no section \"%1\"").arg(name));
             else
                 order.append(&*found);
         }
