@@ -29,6 +29,30 @@ QString albumLine(const AlbumRow &row)
     return row.name + u',' + row.key;
 }
 
+bool readAlbum(TextFiles &files, int number, QString &lineBuf, QList<AlbumRow> &rows)
+{
+    bool whole = true;
+    while (!files.atEnd(number)) {
+        bool exact = true;
+        if (!files.readLine(number, lineBuf, &exact))
+            return false;
+        const auto row = parseAlbumLine(lineBuf);
+        if (row)
+            rows.append(*row);
+        whole = whole && exact && row && albumLine(*row) == lineBuf;
+    }
+    return whole;
+}
+
+bool writeAlbum(TextFiles &files, int number, const QList<AlbumRow> &rows)
+{
+    for (const AlbumRow &row : rows) {
+        if (!files.writeLine(number, albumLine(row)))
+            return false;
+    }
+    return true;
+}
+
 bool isCreatureKey(const QString &key)
 {
     return key.size() == 2 && key[0] >= u'0' && key[0] <= u'9' && key[1] >= u'0' && key[1] <= u'9';

@@ -127,17 +127,11 @@ void Fom::loadAlbum()
     FileNo = m_files.nextFree();
     if (!m_files.openForReading(FileNo, m_albumPath))
         return;  // no album yet: it starts empty
-    bool whole = true;  // every line comes back the same at the next save
-    while (!m_files.atEnd(FileNo)) {
-        bool exact = true;
-        if (!m_files.readLine(FileNo, LineBuf, &exact))
-            break;
-        const auto row = parseAlbumLine(LineBuf);
-        if (row) {
-            Lst[2]->addRow(row->name);
-            Lst[3]->addRow(row->key);
-        }
-        whole = whole && exact && row && albumLine(*row) == LineBuf;
+    QList<AlbumRow> rows;
+    const bool whole = readAlbum(m_files, FileNo, LineBuf, rows);
+    for (const AlbumRow &row : std::as_const(rows)) {
+        Lst[2]->addRow(row.name);
+        Lst[3]->addRow(row.key);
     }
     m_files.close(FileNo);
     // The game plays on with what it could read; the file as it was is kept
@@ -188,9 +182,10 @@ bool Fom::saveAlbum()
         return false;
     QDir().mkpath(QFileInfo(m_albumPath).absolutePath());  // the player's own folder, at the first save
     FileNo = m_files.nextFree();
-    bool ok = m_files.openForWriting(FileNo, m_albumPath);
-    for (int i = 0; ok && i < Lst[2]->listCount(); ++i)
-        ok = m_files.writeLine(FileNo, albumLine({Lst[2]->list(i), Lst[3]->list(i)}));
+    QList<AlbumRow> rows;
+    for (int i = 0; i < Lst[2]->listCount(); ++i)
+        rows.append({Lst[2]->list(i), Lst[3]->list(i)});
+    const bool ok = m_files.openForWriting(FileNo, m_albumPath) && writeAlbum(m_files, FileNo, rows);
     if (!ok) {
         m_files.close(FileNo);  // discards what was written; the old file stays
         return false;
