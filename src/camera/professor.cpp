@@ -54,10 +54,13 @@ void Fom::withSelectedPhotograph(int index)
 
 void Fom::viewPhotograph(const QString &status, const QString &key)
 {
-    if (status == kUndeveloped)
+    if (status == kUndeveloped) {
+        // Nothing to see yet: nor may a later repaint bring back the creature before.
         Pic->hide();
-    else
+        E->setPicture(QImage());
+    } else {
         PicShow(key);
+    }
     if (status == kUnjudged || status == kUndeveloped)
         LblSee->setCaption(QStringLiteral("これはなんの生物なのかな・・・"));
     else

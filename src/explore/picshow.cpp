@@ -21,11 +21,18 @@ void Fom::PicShow(const QString &key)
         if (picture.isNull())
             return;
     }
-    if (E->picture().isNull())
+    if (!paintHeldPicture())
         return;
+    Pic->show();
+}
+
+bool Fom::paintHeldPicture()
+{
+    if (E->picture().isNull())
+        return false;
     Pic->setScalePixels();
     E->setScalePixels();
     Pic->paintPicture(E->picture(), QRect(QPoint(0, 0), Pic->innerRect().size()),
                       QRect(QPoint(0, 0), E->innerRect().size()));
-    Pic->show();
+    return true;
 }

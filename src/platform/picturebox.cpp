@@ -48,6 +48,7 @@ void PictureBox::setBorder(Border border)
     m_border = border;
     resetSurface();
     update();
+    emit surfaceReset();
 }
 
 QRect PictureBox::innerRect() const
@@ -101,6 +102,7 @@ void PictureBox::resizeEvent(QResizeEvent *)
     // Like any drawing surface without a backing store of its own, a new size
     // starts blank; the owner repaints what it wants kept.
     resetSurface();
+    emit surfaceReset();
 }
 
 void PictureBox::resetSurface()

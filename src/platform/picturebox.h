@@ -7,7 +7,8 @@
 
 // A panel with its own drawing surface and its own coordinate grid. It can contain
 // other controls, hold a loaded picture, and paint a picture stretched into a
-// rectangle of its surface. What has been painted stays until the next clear.
+// rectangle of its surface. What has been painted stays until the next clear or
+// until the inner size changes, which starts a blank surface and says so.
 class PictureBox : public QWidget
 {
     Q_OBJECT
@@ -49,6 +50,9 @@ public:
     const QImage &picture() const { return m_picture; }
 
 signals:
+    // The surface was made anew, blank, at the present inner size: by a resize
+    // (delivered when the box is next shown, if it was hidden) or a new border.
+    void surfaceReset();
     void clicked();
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
