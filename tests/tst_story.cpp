@@ -34,6 +34,7 @@ class TestStory : public QObject
 
 private slots:
     void firstPageIsUpAndFading();
+    void pagesUntilTheEnd_data();
     void pagesUntilTheEnd();
     void leftClickWhileFadingRestartsFromBlack();
     void rightPressSkipsTheWholeText();
@@ -63,16 +64,34 @@ void TestStory::firstPageIsUpAndFading()
     QCOMPARE(w.TimLbl->period(), GameTimer::kMinimumPeriodMs);
 }
 
+void TestStory::pagesUntilTheEnd_data()
+{
+    QTest::addColumn<int>("key");  // 0: the left mouse button
+    QTest::newRow("left button") << 0;
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+}
+
 void TestStory::pagesUntilTheEnd()
 {
+    QFETCH(int, key);
     GameFixture game;
     game.start();
     Fom &w = game.window();
-    QTest::mouseClick(w.ComNext, Qt::LeftButton);
+    const auto press = [&] {
+        if (key == 0) {
+            QTest::mouseClick(w.ComNext, Qt::LeftButton);
+            return;
+        }
+        w.ComNext->setFocus();
+        QTest::keyClick(w.ComNext, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    };
+    press();
     QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\nopn p2 一\r\nopn p2 二\r\n"));
     QVERIFY(playing(w));
     // The line after the last page's empty line is never shown: the text ends.
-    QTest::mouseClick(w.ComNext, Qt::LeftButton);
+    press();
     QVERIFY(playPanelsBack(w));
     QVERIFY(!w.BakSee->isVisibleTo(&w));
     QVERIFY(!w.files().isOpen(w.FileNo));

@@ -1,5 +1,6 @@
 #include "screen/controls.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace {
@@ -59,6 +60,19 @@ void CommandButton::mousePressEvent(QMouseEvent *event)
 {
     emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
     QPushButton::mousePressEvent(event);
+}
+
+void CommandButton::keyPressEvent(QKeyEvent *event)
+{
+    // Outside a dialog Qt's push buttons leave Return and Enter alone.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!event->isAutoRepeat())  // holding the key down is one press, as with Space
+            click();
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 ListBox::ListBox(QWidget *parent)

@@ -27,7 +27,8 @@ private:
     int m_foreColor = 0;
 };
 
-// A push button that also reports which mouse button was pressed on it.
+// A push button that also reports which mouse button was pressed on it. Return
+// and Enter click it when it has the focus, as Space does.
 class CommandButton : public QPushButton
 {
     Q_OBJECT
@@ -40,6 +41,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // An unsorted, single-selection list of texts.
