@@ -6,6 +6,7 @@
 #include "platform/picturebox.h"
 #include "platform/random.h"
 #include "platform/twips.h"
+#include "platform/windowframe.h"
 #include "screen/controls.h"
 
 #include <QCloseEvent>
@@ -33,6 +34,9 @@ Fom::Fom(const FomServices &services, QWidget *parent)
 {
     createControls();
     connectEvents();
+    m_frame = new WindowFrame(this);
+    // On X11 the frame is known when the window manager notes it.
+    connect(m_frame, &WindowFrame::changed, this, &Fom::placeAtStartUp);
 }
 
 Fom::~Fom() = default;
@@ -58,6 +62,7 @@ void Fom::connectEvents()
     }
 
     connect(BgmTim, &GameTimer::timeout, this, &Fom::BgmTim_Timer);
+    connect(Pic, &PictureBox::surfaceReset, this, &Fom::paintHeldPicture);
     connect(Pic, &PictureBox::clicked, this, &Fom::Pic_Click);
     connect(Pic, &PictureBox::mouseDown, this, [this](Qt::MouseButton button) { Pic_MouseDown(buttonNumber(button)); });
     connect(Pic, &PictureBox::mouseUp, this, [this](Qt::MouseButton button) { Pic_MouseUp(buttonNumber(button)); });
@@ -91,6 +96,7 @@ bool Fom::Form_Load()
 
     const QSizeF screen = twips::screenSize(this);
     m_startHeight = static_cast<float>(static_cast<float>(screen.height()) / 10 * 8);
+    m_startUpTries = 3;
     setOuterHeightTwips(m_startHeight);
     return true;
 }
@@ -204,12 +210,6 @@ void Fom::showEvent(QShowEvent *event)
 
 void Fom::firstActivation()
 {
-    // The frame is known only once the window is up: the start-up height is an
-    // outer height, so it is set again now that it can include the frame.
-    if (m_startHeight > 0 && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
-        setOuterHeightTwips(m_startHeight);
-        Form_Resize();  // centres on the outer size, frame included
-    }
     Form_Activate();
 }
 

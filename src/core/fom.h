@@ -17,6 +17,7 @@ class MessageBoxes;
 class PictureBox;
 class RandomSource;
 class SoundDevice;
+class WindowFrame;
 
 // What the window needs from outside: its folder and the sources of chance,
 // answers and sound, injected so that tests can script them.
@@ -104,6 +105,10 @@ public:
 
     // Puts the picture of a creature into Pic, or repaints the held one for "".
     void PicShow(const QString &key);
+    // Paints the picture E holds into Pic, stretched to its present inner size;
+    // false when E holds none. Pic calls for it whenever its surface starts anew,
+    // so a press, a resize or a panel shown again never leaves an empty frame.
+    bool paintHeldPicture();
 
     // Wandering.
     void Com_Click(int index);
@@ -131,6 +136,7 @@ protected:
     void firstActivation();
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     void createControls();
@@ -140,6 +146,7 @@ private:
     void loadAlbum();
     bool saveAlbum();
     void setOuterHeightTwips(double height);
+    void placeAtStartUp();
     void setOuterWidthTwips(double width);
     void moveToTwips(double left, double top);
     void placeInWindow(QWidget *control, double left, double top, double width, double height);
@@ -157,7 +164,14 @@ private:
     共用関数 m_shared;
     TextFiles m_files;
     QString m_albumPath;
-    double m_startHeight = 0;  // twips, kept until the frame's size is known
+    // The start-up height (twips) is an outer height, frame included, and a window
+    // manager adds the frame only some time after the window is shown: once it is
+    // there the window is sized and placed again, as the layout pass would have
+    // placed it, and again (a few times at most) while the window manager's
+    // answers leave it elsewhere.
+    double m_startHeight = 0;
+    int m_startUpTries = 0;
+    WindowFrame *m_frame = nullptr;
     bool m_activated = false;
     bool m_unloaded = false;
     bool m_albumNeedsBackup = false;

@@ -3,10 +3,13 @@
 #include "platform/grid.h"
 #include "platform/picturebox.h"
 #include "platform/twips.h"
+#include "platform/windowframe.h"
 #include "screen/controls.h"
 #include "screen/layout.h"
 
 #include <QResizeEvent>
+
+#include <cstdlib>
 
 namespace {
 
@@ -24,40 +27,44 @@ void preparePanel(PictureBox *panel, double gridWidth, double gridHeight)
 
 double Fom::outerHeightTwips() const
 {
-    return twips::fromPixels(frameGeometry().height(), twips::dpiOf(this));
+    const QMargins frame = m_frame->margins();
+    return twips::fromPixels(height() + frame.top() + frame.bottom(), twips::dpiOf(this));
 }
 
 double Fom::outerWidthTwips() const
 {
-    return twips::fromPixels(frameGeometry().width(), twips::dpiOf(this));
+    const QMargins frame = m_frame->margins();
+    return twips::fromPixels(width() + frame.left() + frame.right(), twips::dpiOf(this));
 }
 
 double Fom::leftTwips() const
 {
-    return twips::fromPixels(frameGeometry().left(), twips::dpiOf(this));
+    return twips::fromPixels(x() - m_frame->margins().left(), twips::dpiOf(this));
 }
 
 double Fom::topTwips() const
 {
-    return twips::fromPixels(frameGeometry().top(), twips::dpiOf(this));
+    return twips::fromPixels(y() - m_frame->margins().top(), twips::dpiOf(this));
 }
 
 void Fom::setOuterHeightTwips(double height)
 {
-    const int frame = frameGeometry().height() - this->height();
-    resize(width(), std::max(1, twips::toPixels(height, twips::dpiOf(this)) - frame));
+    const QMargins frame = m_frame->margins();
+    resize(width(), std::max(1, twips::toPixels(height, twips::dpiOf(this)) - frame.top() - frame.bottom()));
 }
 
 void Fom::setOuterWidthTwips(double width)
 {
-    const int frame = frameGeometry().width() - this->width();
-    resize(std::max(1, twips::toPixels(width, twips::dpiOf(this)) - frame), height());
+    const QMargins frame = m_frame->margins();
+    resize(std::max(1, twips::toPixels(width, twips::dpiOf(this)) - frame.left() - frame.right()), height());
 }
 
 void Fom::moveToTwips(double left, double top)
 {
+    // The frame's place: the window itself lies inside it.
     const double dpi = twips::dpiOf(this);
-    move(twips::toPixels(left, dpi), twips::toPixels(top, dpi));
+    const QMargins frame = m_frame->margins();
+    setGeometry(QRect(QPoint(twips::toPixels(left, dpi) + frame.left(), twips::toPixels(top, dpi) + frame.top()), size()));
 }
 
 void Fom::placeInWindow(QWidget *control, double left, double top, double width, double height)
@@ -69,6 +76,53 @@ void Fom::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     Form_Resize();
+}
+
+bool Fom::event(QEvent *event)
+{
+    const bool handled = QWidget::event(event);
+    // Qt tells no event when the frame arrives: it may come with a move, or only
+    // be there by the time the window is activated or next drawn.
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+    case QEvent::UpdateRequest:
+        placeAtStartUp();
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
+void Fom::placeAtStartUp()
+{
+    if (m_startUpTries <= 0 || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    const QMargins frame = m_frame->margins();
+    if (frame.isNull())
+        return;  // no frame (yet): start-up's height already was the outer one
+    // Where the layout pass puts a window of the start-up height, frame included.
+    const double dpi = twips::dpiOf(this);
+    const QSizeF screen = twips::screenSize(this);
+    const int height = twips::toPixels(m_startHeight, dpi);
+    const int width = twips::toPixels(layout::aspectWidth(twips::fromPixels(height, dpi)).value_or(0), dpi);
+    const QRect target(twips::toPixels((screen.width() - twips::fromPixels(width, dpi)) / 2, dpi),
+                       twips::toPixels((screen.height() - twips::fromPixels(height, dpi)) / 2, dpi), width, height);
+    const QRect outer = geometry().marginsAdded(frame);
+    const auto near = [](const QRect &a, const QRect &b) {
+        return std::abs(a.left() - b.left()) <= 1 && std::abs(a.top() - b.top()) <= 1
+               && std::abs(a.width() - b.width()) <= 1 && std::abs(a.height() - b.height()) <= 1;
+    };
+    if (near(outer, target)) {
+        m_startUpTries = 0;  // in place: from now on the size is the player's
+        return;
+    }
+    // One request for size and place: the window manager may still be answering
+    // earlier ones, and answers that cross would undo a move made separately.
+    --m_startUpTries;
+    setGeometry(target.marginsRemoved(frame));
 }
 
 void Fom::Form_Resize()
