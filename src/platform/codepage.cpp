@@ -7,8 +7,9 @@ namespace codepage {
 
 namespace {
 
-// ICU's name for Microsoft's table: unlike plain Shift_JIS it has the NEC and IBM
-// extensions and maps 0x8160 to U+FF5E, as Windows does.
+// ICU's name for Microsoft's table, the one Windows reads the files with: the NEC
+// and IBM extensions, 0x8160 as U+FF5E and 0x5C as the backslash. (Some ICU builds
+// take "Shift_JIS" for it too; others, and IBM's tables, differ on these.)
 constexpr char kName[] = "windows-31j";
 
 } // namespace
