@@ -43,15 +43,19 @@ bool blank(const PictureBox *box)
 }
 
 // What the player sees of Pic: the test picture (yellow top left quarter, green
-// elsewhere) filling it, inside a grey line when `bordered`.
+// elsewhere) filling it, inside a grey line when `bordered`. JPEG is near enough.
 bool showsPicture(PictureBox *pic, bool bordered)
 {
     const QImage seen = pic->grab().toImage();
     const int w = seen.width();
     const int h = seen.height();
-    const QColor yellow(240, 200, 40), green(30, 140, 60), corner = seen.pixelColor(0, 0);
-    return w > 8 && h > 8 && seen.pixelColor(w / 4, h / 4) == yellow && seen.pixelColor(3 * w / 4, 3 * h / 4) == green
-           && (bordered ? corner == QColor(160, 160, 160) : corner == yellow);
+    const auto is = [&](int x, int y, QColor c) {
+        const QColor p = seen.pixelColor(x, y);
+        return qAbs(p.red() - c.red()) + qAbs(p.green() - c.green()) + qAbs(p.blue() - c.blue()) < 30;
+    };
+    const QColor yellow(240, 200, 40), green(30, 140, 60);
+    return w > 8 && h > 8 && is(w / 4, h / 4, yellow) && is(3 * w / 4, 3 * h / 4, green)
+           && is(0, 0, bordered ? QColor(160, 160, 160) : yellow);
 }
 
 } // namespace
@@ -64,16 +68,12 @@ class TestAlbum : public QObject
 
 private slots:
     void selectingShowsTheCreature();
-    void arrowKeysShowOneCreatureAfterAnother();
-    void picturesAreKnownByTheirContent_data();
-    void picturesAreKnownByTheirContent();
-    void missingOrBrokenFilesShowWhatExists_data();
-    void missingOrBrokenFilesShowWhatExists();
+    void picturesByTheirContent_data();
+    void picturesByTheirContent();
     void rowsWithoutATrueKeyNameNoFile_data();
     void rowsWithoutATrueKeyNameNoFile();
     void pictureIsRightAfterEveryResize_data();
     void pictureIsRightAfterEveryResize();
-    void currentAlbumSelectionShowsNothing();
     void countAndClear_data();
     void countAndClear();
     void noBoxWithoutASelectionOrOnTheCurrentAlbum();
@@ -86,101 +86,71 @@ void TestAlbum::selectingShowsTheCreature()
     fillEternalAlbum(game, 20);
     game.writePicture(QStringLiteral("19"), "BMP");
     game.writeLines(QStringLiteral("txt/19.dat"), {QStringLiteral("一行目"), QString(), QStringLiteral("三行目")});
+    game.writeLines(QStringLiteral("txt/18.dat"), {QStringLiteral("十八")});
     game.startPlaying();
     Fom &w = game.window();
     w.Lbl->setCaption(QStringLiteral("前の言葉"));
     selectRow(w.Lst[2], 19);
     QVERIFY(w.BakSee->isVisible());
-    QVERIFY(w.Pic->isVisible());
+    QVERIFY(showsPicture(w.Pic, true));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n一行目\r\n\r\n三行目"));
     QCOMPARE(w.NowBeast, QStringLiteral("19"));
     QCOMPARE(w.Lbl->caption(), QStringLiteral("前の言葉"));
-    // The picture fills Pic: yellow in the top left quarter, green below.
-    const QImage &painted = w.Pic->surface();
-    QVERIFY(!painted.isNull());
-    QCOMPARE(QColor(painted.pixel(painted.width() / 4, painted.height() / 4)), QColor(240, 200, 40));
-    QCOMPARE(QColor(painted.pixel(painted.width() - 2, painted.height() - 2)), QColor(30, 140, 60));
+    QTest::keyClick(w.Lst[2], Qt::Key_Up);  // the keys show one creature after another
+    QCOMPARE(w.NowBeast, QStringLiteral("18"));
+    QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n十八"));
+    // Selecting in the current album shows nothing of it.
+    w.BakSee->hide();
+    w.Lst[0]->addRow(QStringLiteral("現像前"));
+    w.Lst[1]->addRow(QStringLiteral("05"));
+    selectRow(w.Lst[0], 0);
+    QVERIFY(!w.BakSee->isVisible());
+    QCOMPARE(w.NowBeast, QStringLiteral("18"));
 }
 
-void TestAlbum::arrowKeysShowOneCreatureAfterAnother()
+void TestAlbum::picturesByTheirContent_data()
 {
-    GameFixture game;
-    fillEternalAlbum(game, 3);
-    game.writeLines(QStringLiteral("txt/01.dat"), {QStringLiteral("一番")});
-    game.writeLines(QStringLiteral("txt/02.dat"), {QStringLiteral("二番")});
-    game.startPlaying();
-    Fom &w = game.window();
-    selectRow(w.Lst[2], 1);
-    QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n一番"));
-    QTest::keyClick(w.Lst[2], Qt::Key_Down);
-    QCOMPARE(w.NowBeast, QStringLiteral("02"));
-    QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n二番"));
-    QTest::keyClick(w.Lst[2], Qt::Key_Up);
-    QTest::keyClick(w.Lst[2], Qt::Key_Up);
-    QCOMPARE(w.NowBeast, QStringLiteral("00"));
-    QCOMPARE(w.LblSee->caption(), QString());
+    QTest::addColumn<QByteArray>("format");  // the picture of "01" written in it
+    QTest::addColumn<QByteArray>("bytes");   // or these bytes as it (none: no file)
+    QTest::addColumn<bool>("withText");
+    for (const char *format : {"BMP", "JPEG", "PNG", "ICO"})
+        QTest::newRow(format) << QByteArray(format) << QByteArray() << true;
+    QByteArray hostile("BM");
+    hostile += QByteArray(12, '\0') + QByteArray::fromHex("28000000a0860100a08601000100200000") + QByteArray(23, '\0');
+    QTest::newRow("no picture, no text") << QByteArray() << QByteArray() << false;
+    QTest::newRow("not a picture") << QByteArray() << QByteArray("these are not the pixels") << true;
+    QTest::newRow("a bitmap claiming 100000 x 100000") << QByteArray() << hostile << true;
+    QTest::newRow("truncated JPEG") << QByteArray() << QByteArray::fromHex("ffd8ffe000104a46494600010100") << true;
 }
 
-void TestAlbum::picturesAreKnownByTheirContent_data()
-{
-    QTest::addColumn<QByteArray>("format");
-    QTest::newRow("BMP") << QByteArray("BMP");
-    QTest::newRow("JPEG") << QByteArray("JPEG");
-    QTest::newRow("PNG") << QByteArray("PNG");
-    QTest::newRow("ICO") << QByteArray("ICO");
-}
-
-void TestAlbum::picturesAreKnownByTheirContent()
+void TestAlbum::picturesByTheirContent()
 {
     QFETCH(QByteArray, format);
-    GameFixture game;
-    fillEternalAlbum(game, 1);
-    game.writePicture(QStringLiteral("00"), format.constData(), QSize(32, 32));
-    game.startPlaying();
-    Fom &w = game.window();
-    selectRow(w.Lst[2], 0);
-    QVERIFY(!blank(w.Pic));
-    QCOMPARE(w.E->picture().size(), QSize(32, 32));
-}
-
-void TestAlbum::missingOrBrokenFilesShowWhatExists_data()
-{
-    QTest::addColumn<QByteArray>("picture");  // empty: no file
-    QTest::addColumn<bool>("withText");
-    QByteArray hostile("BM");
-    hostile += QByteArray(12, '\0');
-    hostile += QByteArray::fromHex("28000000") + QByteArray::fromHex("a0860100") + QByteArray::fromHex("a0860100")
-               + QByteArray::fromHex("01002000") + QByteArray(24, '\0');
-    QTest::newRow("no picture, no text") << QByteArray() << false;
-    QTest::newRow("no picture, text") << QByteArray() << true;
-    QTest::newRow("not a picture") << QByteArray("these are not the pixels you are looking for") << true;
-    QTest::newRow("a bitmap claiming 100000 x 100000") << hostile << true;
-    QTest::newRow("truncated JPEG") << QByteArray::fromHex("ffd8ffe000104a46494600010100") << true;
-}
-
-void TestAlbum::missingOrBrokenFilesShowWhatExists()
-{
-    QFETCH(QByteArray, picture);
+    QFETCH(QByteArray, bytes);
     QFETCH(bool, withText);
     GameFixture game;
     fillEternalAlbum(game, 2);
     game.writePicture(QStringLiteral("00"), "PNG");
-    if (!picture.isEmpty())
-        game.writeBytes(QStringLiteral("img/01.dat"), picture);
+    if (!format.isEmpty())
+        game.writePicture(QStringLiteral("01"), format.constData(), QSize(32, 32));
+    else if (!bytes.isEmpty())
+        game.writeBytes(QStringLiteral("img/01.dat"), bytes);
     if (withText)
         game.writeLines(QStringLiteral("txt/01.dat"), {QStringLiteral("説明")});
     game.startPlaying();
     Fom &w = game.window();
     selectRow(w.Lst[2], 0);
-    QVERIFY(!blank(w.Pic));
     selectRow(w.Lst[2], 1);
-    QVERIFY(blank(w.Pic));  // not the creature before it
+    // A picture is told by its content, whatever the ".dat"; anything else leaves
+    // the box blank (not the creature before), and the game goes on.
+    QCOMPARE(showsPicture(w.Pic, true), !format.isEmpty());
+    if (format.isEmpty())
+        QVERIFY(blank(w.Pic));
     QVERIFY(w.BakSee->isVisible());
     QCOMPARE(w.LblSee->caption(), withText ? QStringLiteral("\r\n説明") : QString());
     QCOMPARE(w.NowBeast, QStringLiteral("01"));
-    // A new size repaints nothing either.
-    w.resize(w.width(), w.height() + 30);
-    QTRY_VERIFY(blank(w.Pic));
+    w.resize(w.width(), w.height() + 30);  // nor does a new size bring anything back
+    QTRY_COMPARE(blank(w.Pic), format.isEmpty());
 }
 
 void TestAlbum::rowsWithoutATrueKeyNameNoFile_data()
@@ -247,21 +217,6 @@ void TestAlbum::pictureIsRightAfterEveryResize()
     QCOMPARE(w.Pic->surface().size(), w.Pic->innerRect().size());
 }
 
-void TestAlbum::currentAlbumSelectionShowsNothing()
-{
-    GameFixture game;
-    fillEternalAlbum(game, 2);
-    game.startPlaying();
-    Fom &w = game.window();
-    w.Lst[2]->setListIndex(1);
-    w.BakSee->hide();
-    w.Lst[0]->addRow(QStringLiteral("現像前"));
-    w.Lst[1]->addRow(QStringLiteral("05"));
-    selectRow(w.Lst[0], 0);
-    QVERIFY(!w.BakSee->isVisible());
-    QCOMPARE(w.NowBeast, QStringLiteral("01"));
-}
-
 void TestAlbum::countAndClear_data()
 {
     QTest::addColumn<int>("rows");
@@ -305,7 +260,7 @@ void TestAlbum::noBoxWithoutASelectionOrOnTheCurrentAlbum()
     fillEternalAlbum(game, 4);
     game.startPlaying();
     Fom &w = game.window();
-    rightPress(w.Lst[2], 2);  // a right press does not select
+    rightPress(w.Lst[2], 2);  // a right press does not select, and nothing is selected
     QCOMPARE(w.Lst[2]->listIndex(), -1);
     selectRow(w.Lst[2], 2);
     w.Lst[0]->addRow(QStringLiteral("現像前"));

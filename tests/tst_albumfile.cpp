@@ -64,6 +64,11 @@ class TestAlbumFile : public QObject
     Q_OBJECT
 
 private slots:
+    void namesAtStartUp_data();
+    void namesAtStartUp();
+    void albumComesBackByteForByte_data();
+    void albumComesBackByteForByte();
+    void closingDuringAStorySavesToo();
     void failedWritesKeepTheOldAlbum_data();
     void failedWritesKeepTheOldAlbum();
     void whatCannotBeReadIsKeptAside_data();
@@ -71,6 +76,92 @@ private slots:
     void killedSavesLeaveTheOldAlbumOrTheNew();
     void onlyTheSavesOwnLeftoversAreRemoved();
 };
+
+void TestAlbumFile::namesAtStartUp_data()
+{
+    QTest::addColumn<int>("lines");      // -1: no file at all
+    QTest::addColumn<int>("commaLine");  // 0: no name holds ","
+    QTest::addColumn<QString>("said");   // the box names the file, and this
+    QTest::newRow("31 lines: the first 30 are read") << 31 << 0 << QString();
+    QTest::newRow("missing") << -1 << 0 << QStringLiteral(" を読み込めません");
+    QTest::newRow("empty") << 0 << 0 << QStringLiteral(" を読み込めません");
+    QTest::newRow("29 lines") << 29 << 0 << QStringLiteral(" を読み込めません");
+    // A name is the first field of an album line: a "," would cut it there.
+    QTest::newRow("a name with a comma") << 30 << 5 << QStringLiteral(" の 5 行目");
+}
+
+void TestAlbumFile::namesAtStartUp()
+{
+    QFETCH(int, lines);
+    QFETCH(int, commaLine);
+    QFETCH(QString, said);
+    GameFixture game;
+    QStringList names = (GameFixture::names() << QStringLiteral("三十一番目")).mid(0, lines);
+    if (commaLine > 0)
+        names[commaLine - 1] = QStringLiteral("キツネ,タヌキ");
+    if (lines < 0)
+        game.remove(QStringLiteral("txt/name.dat"));
+    else
+        game.writeLines(QStringLiteral("txt/name.dat"), names);
+    Fom &w = game.window();
+    QCOMPARE(game.load(), said.isEmpty());
+    if (said.isEmpty()) {
+        QCOMPARE(w.BeastName[29], QStringLiteral("生き物29"));
+        QCOMPARE(w.BeastName[30], QString());
+        QVERIFY(game.messages.shown.isEmpty());
+        return;
+    }
+    // Refused before the window is shown, with the music closed again.
+    QCOMPARE(game.messages.shown.size(), 1);
+    const QString &text = game.messages.shown[0].text;
+    QVERIFY2(text.startsWith(game.path(QStringLiteral("txt/name.dat")) + said), qPrintable(text));
+    QVERIFY(!w.isVisible());
+    QCOMPARE(game.sound().sent().last(), QStringLiteral("close MIDI notify"));
+}
+
+void TestAlbumFile::albumComesBackByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("bytes");  // null: no file
+    QTest::addColumn<int>("rows");
+    QTest::newRow("no album yet: made at the end, empty") << QByteArray() << 0;
+    QTest::newRow("empty") << QByteArray("") << 0;
+    // Microsoft's code page: a "～" and a circled digit come back as they were.
+    QTest::newRow("several") << codepage::encode(QStringLiteral("森の子ジカ,00\r\n青い～カワセミ,14\r\n①号,20\r\n伝説の竜,29\r\n"))
+                             << 4;
+}
+
+void TestAlbumFile::albumComesBackByteForByte()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    GameFixture game;
+    if (!bytes.isNull())
+        game.writeBytes(kAlbum, bytes);
+    game.start();
+    QCOMPARE(game.window().Lst[2]->listCount(), rows);
+    QCOMPARE(game.window().Lst[3]->listCount(), rows);
+    game.restart();  // saved at the end of a run, loaded at the start of the next
+    QCOMPARE(game.window().Lst[3]->listCount(), rows);
+    game.window().close();
+    QVERIFY(QFile::exists(game.path(kAlbum)));
+    QCOMPARE(game.readBytes(kAlbum).toHex(' '), bytes.toHex(' '));
+    QVERIFY(game.messages.shown.isEmpty());
+}
+
+void TestAlbumFile::closingDuringAStorySavesToo()
+{
+    GameFixture game;
+    game.start();
+    Fom &w = game.window();
+    const int storyFile = w.FileNo;
+    QVERIFY(w.files().isOpen(storyFile));
+    w.Lst[2]->addRow(QStringLiteral("生き物07"));
+    w.Lst[3]->addRow(QStringLiteral("07"));
+    w.close();
+    QVERIFY(!w.files().isOpen(storyFile));
+    QCOMPARE(game.readBytes(kAlbum), codepage::encode(QStringLiteral("生き物07,07\r\n")));
+    QCOMPARE(game.sound().sent().last(), QStringLiteral("close MIDI notify"));
+}
 
 void TestAlbumFile::failedWritesKeepTheOldAlbum_data()
 {

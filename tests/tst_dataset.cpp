@@ -1,43 +1,43 @@
-// The data set the build writes beside the game: texts the game can read back,
-// in code page 932 with CR LF line ends, and stories that show all their pages.
+#include "core/fom.h"
+#include "platform/codepage.h"
+#include "platform/picturebox.h"
+#include "screen/controls.h"
+#include "sound/midifile.h"
+#include "support/gamefixture.h"
 
-#include "support/datafiles.h"
-
-#include <QDir>
-#include <QFile>
-#include <QSet>
+#include <QDirIterator>
 #include <QTest>
 
-using namespace datafiles;
+#include <SDL.h>
 
+// The data set the build writes beside the game, as the game and the player
+// meet it: texts in code page 932 with CR LF, stories that show every page, a
+// picture, a description and a cry for each of the thirty creatures, and music.
 namespace {
 
-
-// How the game pages through a story: lines gather into a page until an empty
-// line, and that page is shown when more text follows the empty line.
-struct Paging
+QString built(const QString &relative)
 {
-    QList<QStringList> shown;
-    QStringList unshown; // lines after the last shown page
-};
+    return QStringLiteral(SHASHIN_BIN_DIR "/") + relative;
+}
 
-Paging page(const QStringList &lines)
+QByteArray readAll(const QString &path)
 {
-    Paging paging;
-    QStringList current;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!lines.at(i).isEmpty()) {
-            current.append(lines.at(i));
-            continue;
-        }
-        if (i + 1 < lines.size())
-            paging.shown.append(current);
-        else
-            paging.unshown += current;
-        current.clear();
-    }
-    paging.unshown += current;
-    return paging;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A source as written in content/: UTF-8 lines.
+QStringList written(const QString &relative)
+{
+    QString text = QString::fromUtf8(readAll(QStringLiteral(SHASHIN_SOURCE_DIR "/content/") + relative));
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    return text.split(u'\n');
+}
+
+QString key(int kind)
+{
+    return QStringLiteral("%1").arg(kind, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -47,106 +47,131 @@ class TestDataset : public QObject
     Q_OBJECT
 
 private slots:
-    void namesAreCodePage932();
-    void thirtyNamesOneALine();
-    void namesAreTheWrittenOnes();
-    void story_data();
-    void story();
-    void foldersForLaterFiles();
+    void texts_data();
+    void texts();
+    void gameShowsEveryCreature();
+    void cries();
+    void musicIsPlayable();
 };
 
-void TestDataset::namesAreCodePage932()
-{
-    const QByteArray bytes = readAll(binPath(QStringLiteral("txt/name.dat")));
-    QVERIFY2(!bytes.isEmpty(), "txt/name.dat is missing or empty");
-
-    bool exact = false;
-    const QString text = decodeExactly(bytes, &exact);
-    QVERIFY2(exact, "txt/name.dat is not code page 932");
-
-    // Not UTF-8 by mistake: the names are Japanese, so their UTF-8 form differs.
-    QVERIFY(text.toUtf8() != bytes);
-}
-
-void TestDataset::thirtyNamesOneALine()
-{
-    const QByteArray bytes = readAll(binPath(QStringLiteral("txt/name.dat")));
-    QString why;
-    const QList<QByteArray> raw = crlfLines(bytes, &why);
-    QVERIFY2(!raw.isEmpty(), qPrintable(why));
-    QCOMPARE(raw.size(), 30);
-
-    const QStringList names = decodeLines(raw);
-    QSet<QString> seen;
-    for (qsizetype key = 0; key < names.size(); ++key) {
-        const QString &name = names.at(key);
-        const QByteArray where = QStringLiteral("creature %1").arg(key, 2, 10, QLatin1Char('0')).toUtf8();
-        QVERIFY2(!name.trimmed().isEmpty(), where.constData());
-        QVERIFY2(!name.contains(QLatin1Char(',')), where.constData());
-        QVERIFY2(!seen.contains(name), (where + " has the name of another creature").constData());
-        seen.insert(name);
-    }
-}
-
-void TestDataset::namesAreTheWrittenOnes()
-{
-    const QStringList written = sourceLines(QStringLiteral("txt/name.txt"));
-    QString why;
-    const QStringList names = decodeLines(crlfLines(readAll(binPath(QStringLiteral("txt/name.dat"))), &why));
-    QVERIFY2(!names.isEmpty(), qPrintable(why));
-    QCOMPARE(names, written);
-}
-
-void TestDataset::story_data()
+void TestDataset::texts_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("untrue");  // words the text must not say
-    QTest::newRow("opening") << QStringLiteral("opn") << QString();
-    // It plays from exactly 5000円 on: "more than 5000" would be untrue there.
-    QTest::newRow("good ending") << QStringLiteral("goodend") << QStringLiteral("超え");
-    QTest::newRow("bad ending") << QStringLiteral("badend") << QString();
+    QTest::newRow("names") << "name" << "";
+    QTest::newRow("opening") << "opn" << "";
+    // It plays from exactly 5000 円 on: "more than 5000" would be untrue there.
+    QTest::newRow("good ending") << "goodend" << "超え";
+    QTest::newRow("bad ending") << "badend" << "";
+    for (int kind = 0; kind < Fom::kKinds; ++kind)
+        QTest::newRow(qPrintable(key(kind))) << key(kind) << "";
 }
 
-void TestDataset::story()
+void TestDataset::texts()
 {
     QFETCH(QString, name);
     QFETCH(QString, untrue);
-    const QByteArray bytes = readAll(binPath(QStringLiteral("txt/%1.dat").arg(name)));
-    QVERIFY2(!bytes.isEmpty(), "the story is missing or empty");
-
-    bool exact = false;
-    decodeExactly(bytes, &exact);
-    QVERIFY2(exact, "not code page 932");
-
-    QString why;
-    const QList<QByteArray> raw = crlfLines(bytes, &why);
-    QVERIFY2(!raw.isEmpty(), qPrintable(why));
-    const QStringList lines = decodeLines(raw);
-    QCOMPARE(lines, sourceLines(QStringLiteral("txt/%1.txt").arg(name)));
-    QVERIFY(untrue.isEmpty() || !lines.join(QString()).contains(untrue));
-
-    const Paging paging = page(lines);
-    QVERIFY2(paging.shown.size() >= 4, qPrintable(QStringLiteral("%1 pages shown").arg(paging.shown.size())));
-    for (qsizetype i = 0; i < paging.shown.size(); ++i) {
-        const QStringList &shown = paging.shown.at(i);
-        const QByteArray where = QStringLiteral("page %1").arg(i + 1).toUtf8();
-        QVERIFY2(!shown.isEmpty(), (where + " is empty: two empty lines in a row").constData());
-        QVERIFY2(shown.size() <= 8, (where + " is longer than 8 lines").constData());
+    const QByteArray bytes = readAll(built(QStringLiteral("txt/%1.dat").arg(name)));
+    QVERIFY2(bytes.endsWith("\r\n"), "missing, or its last line does not end with CR LF");
+    const QByteArray unended = QByteArray(bytes).replace("\r\n", "");
+    QVERIFY2(!unended.contains('\n') && !unended.contains('\r'), "a lone CR or LF");
+    const QString text = codepage::decode(bytes);
+    QVERIFY2(codepage::canEncode(text) && codepage::encode(text) == bytes, "not code page 932");
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    lines.removeLast();
+    QCOMPARE(lines, written(QStringLiteral("txt/%1.txt").arg(name)));
+    QVERIFY(untrue.isEmpty() || !text.contains(untrue));
+    if (name == u"name") {
+        QCOMPARE(lines.size(), Fom::kKinds);
+        QCOMPARE(QSet<QString>(lines.begin(), lines.end()).size(), Fom::kKinds);
+    } else if (name.front().isDigit()) {
+        QVERIFY2(lines.size() >= 3 && lines.size() <= 6, qPrintable(QString::number(lines.size())));
+    } else {
+        // Pages of at most 8 lines, none empty, and after the last page its empty
+        // line and one more line, so that no written page goes unseen.
+        int page = 0;
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            page = lines[i].isEmpty() ? 0 : page + 1;
+            QVERIFY2(page <= 8 && !(lines[i].isEmpty() && (i == 0 || lines[i - 1].isEmpty())), qPrintable(lines[i]));
+        }
+        QVERIFY(lines.size() >= 3 && lines.at(lines.size() - 2).isEmpty() && !lines.last().isEmpty());
     }
-    // The story ends with its last page, an empty line and exactly one more
-    // line, which is never shown; so no written page is lost.
-    QCOMPARE(paging.unshown.size(), 1);
-    QVERIFY(lines.size() >= 3);
-    QVERIFY(lines.at(lines.size() - 2).isEmpty());
-    QVERIFY(!lines.at(lines.size() - 3).isEmpty());
 }
 
-void TestDataset::foldersForLaterFiles()
+void TestDataset::gameShowsEveryCreature()
 {
+    GameFixture game;  // a copy: the player's album beside the built game is not the test's
     for (const char *folder : {"txt", "img", "bgm"}) {
-        QVERIFY2(QDir(binPath(QString::fromLatin1(folder))).exists(), folder);
+        QDirIterator files(built(QLatin1String(folder)), QDir::Files);
+        while (files.hasNext()) {
+            const QString name = QFileInfo(files.next()).fileName();
+            if (!name.startsWith(u"abm.dat"))
+                game.writeBytes(QLatin1String(folder) + u'/' + name, readAll(files.filePath()));
+        }
+    }
+    game.start();
+    Fom &w = game.window();
+    QVERIFY(game.messages.shown.isEmpty());
+    QCOMPARE(w.Lbl->caption().section(QStringLiteral("\r\n"), 1, 1), written(QStringLiteral("txt/opn.txt")).first());
+    w.ComNext_MouseDown(2);
+    QList<QImage> pictures;
+    for (int kind = 0; kind < Fom::kKinds; ++kind) {
+        QCOMPARE(w.BeastName[kind], written(QStringLiteral("txt/name.txt")).at(kind));
+        w.Lst[2]->addRow(w.BeastName[kind]);
+        w.Lst[3]->addRow(key(kind));
+        w.Lst[2]->setListIndex(kind);
+        QCOMPARE(w.E->picture().size(), QSize(256, 256));
+        const QImage seen = w.Pic->grab().toImage();
+        QVERIFY2(seen.pixelColor(seen.width() / 2, seen.height() / 2) != QColor(Qt::black), qPrintable(key(kind)));
+        QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n") + written(QStringLiteral("txt/%1.txt").arg(key(kind))).join(u"\r\n"));
+        // Each its own creature: a tenth of the picture at least differs from every other.
+        for (const QImage &other : std::as_const(pictures)) {
+            int differing = 0;
+            for (int y = 0; y < 256; y += 4)
+                for (int x = 0; x < 256; x += 4)
+                    differing += qAbs(qGray(other.pixel(x, y)) - qGray(w.E->picture().pixel(x, y))) > 24;
+            QVERIFY2(differing > 409, qPrintable(key(kind)));
+        }
+        pictures << w.E->picture();
     }
 }
 
-QTEST_GUILESS_MAIN(TestDataset)
+void TestDataset::cries()
+{
+    QSet<QByteArray> heard;
+    for (int kind = 0; kind < Fom::kKinds; ++kind) {
+        const QByteArray where = key(kind).toLatin1();
+        SDL_AudioSpec spec;
+        Uint8 *buffer = nullptr;
+        Uint32 length = 0;
+        QVERIFY2(SDL_LoadWAV(qPrintable(built(QStringLiteral("bgm/%1.wav").arg(key(kind)))), &spec, &buffer, &length),
+                 where.constData());
+        const QByteArray data(reinterpret_cast<const char *>(buffer), length);
+        SDL_FreeWAV(buffer);
+        QVERIFY2(spec.format == AUDIO_S16LSB && spec.channels == 1 && spec.freq == 22050, where.constData());
+        const auto *samples = reinterpret_cast<const qint16 *>(data.constData());
+        const qsizetype count = data.size() / 2;
+        int peak = 0;
+        double energy = 0;
+        for (qsizetype i = 0; i < count; ++i) {
+            peak = std::max(peak, std::abs(int(samples[i])));
+            energy += double(samples[i]) * samples[i];
+        }
+        // Heard, not clipped, not a lone click, faded in and out, its own.
+        QVERIFY2(count >= 22050 * 3 / 10 && count <= 22050 * 3 / 2, where.constData());
+        QVERIFY2(peak > 16000 && peak < 32767 && std::sqrt(energy / count) > 1000, where.constData());
+        QVERIFY2(std::abs(samples[0]) < 300 && std::abs(samples[count - 1]) < 300, where.constData());
+        QVERIFY2(!heard.contains(data), where.constData());
+        heard.insert(data);
+    }
+}
+
+void TestDataset::musicIsPlayable()
+{
+    const QByteArray music = readAll(built(QStringLiteral("bgm/bgm.mid")));
+    QVERIFY(isPlayableMidi(music));
+    QVERIFY(music.size() > 1000);
+}
+
+QTEST_MAIN(TestDataset)
 #include "tst_dataset.moc"

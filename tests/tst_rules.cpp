@@ -1,13 +1,17 @@
 #include "camera/rules.h"
 #include "explore/wander.h"
+#include "platform/codepage.h"
 #include "platform/random.h"
+#include "screen/layout.h"
+#include "story/fade.h"
 #include "support/scripted.h"
 
 #include <QSet>
 #include <QTest>
 
-// The rules that need no window: what a shot catches, what the professor pays,
-// and how a step leans the wandering points.
+// The rules that need no window, at their edges: what a shot catches, what the
+// professor pays, how a step leans the places, a fade step, the 4:3 arithmetic
+// and the code page.
 class TestRules : public QObject
 {
     Q_OBJECT
@@ -15,149 +19,100 @@ class TestRules : public QObject
 private slots:
     void catchKey_data();
     void catchKey();
-    void startOfGameCatchesAboutHalf();
-    void nothingBelowABestValueOfTwelve_data();
-    void nothingBelowABestValueOfTwelve();
-    void rarityNineOnlyAtOneHundred();
-    void rarityNeedsItsRoll();
+    void catchesOverManyShots();
     void payment_data();
     void payment();
     void wander_data();
     void wander();
+    void fadeStep_data();
+    void fadeStep();
+    void layoutArithmetic_data();
+    void layoutArithmetic();
+    void codePage932_data();
+    void codePage932();
 };
 
 namespace {
 
-// A draw that gives exactly `roll` when multiplied by a best value of 100.
+// A draw that rolls exactly `roll` from a best value of 100.
 float rollOf(int roll)
 {
     return (static_cast<float>(roll) + 0.5f) / 100.0f;
+}
+
+PlacePoints points(const QList<int> &values)
+{
+    return {std::int16_t(values[0]), std::int16_t(values[1]), std::int16_t(values[2])};
 }
 
 } // namespace
 
 void TestRules::catchKey_data()
 {
-    QTest::addColumn<QList<int>>("points");
+    QTest::addColumn<QList<int>>("places");
     QTest::addColumn<QList<float>>("draws");
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("drawsTaken");
-
-    // The extreme case: forest highest of the three and at most 10, or lowest and at least 90.
-    QTest::newRow("start: roll 50 catches nothing") << QList<int>{0, 0, 0} << QList<float>{0.505f} << "" << 1;
-    QTest::newRow("start: roll 51 catches") << QList<int>{0, 0, 0} << QList<float>{0.515f, 0.6f, 0.9f} << "12" << 3;
-    QTest::newRow("start: first of six") << QList<int>{0, 0, 0} << QList<float>{0.99f, 0.1f, 0.1f} << "00" << 3;
+    // Forest highest and at most 10, or lowest and at least 90: one of six, 49 in 100.
+    QTest::newRow("start, roll 50: nothing") << QList<int>{0, 0, 0} << QList<float>{0.505f} << "" << 1;
+    QTest::newRow("start, roll 51") << QList<int>{0, 0, 0} << QList<float>{0.515f, 0.6f, 0.9f} << "12" << 3;
     QTest::newRow("all low, forest highest") << QList<int>{-50, -60, -70} << QList<float>{0.8f, 0.0f, 0.5f} << "01" << 3;
     QTest::newRow("all high, forest lowest") << QList<int>{90, 95, 90} << QList<float>{0.7f, 0.5f, 0.4f} << "11" << 3;
-    // The normal case.
-    QTest::newRow("95,92,99 is not extreme: earth, roll 98")
-        << QList<int>{95, 92, 99} << QList<float>{0.9999f, 0.5f} << "24" << 2;
-    QTest::newRow("50,50,20: a tie goes to the forest") << QList<int>{50, 50, 20} << QList<float>{0.5f, 0.99f} << "02" << 2;
+    // Otherwise the best place rolls; ties go to the lower place.
+    QTest::newRow("95,92,99: earth rolls 98") << QList<int>{95, 92, 99} << QList<float>{0.9999f, 0.5f} << "24" << 2;
+    QTest::newRow("50,50,20: forest") << QList<int>{50, 50, 20} << QList<float>{0.5f, 0.99f} << "02" << 2;
     QTest::newRow("0,5,3: water, never above 4") << QList<int>{0, 5, 3} << QList<float>{0.9999f} << "" << 1;
-    QTest::newRow("water best of negatives") << QList<int>{-50, -40, -70} << QList<float>{0.9f} << "" << 1;
     QTest::newRow("roll 10: nothing") << QList<int>{100, 0, 0} << QList<float>{rollOf(10)} << "" << 1;
-    QTest::newRow("roll 11: rarity of three") << QList<int>{100, 0, 0} << QList<float>{rollOf(11), 0.99f} << "02" << 2;
-    QTest::newRow("roll 30: rarity of three") << QList<int>{100, 0, 0} << QList<float>{rollOf(30), 0.99f} << "02" << 2;
-    QTest::newRow("roll 31: rarity of five") << QList<int>{100, 0, 0} << QList<float>{rollOf(31), 0.99f} << "04" << 2;
-    QTest::newRow("roll 51: rarity of seven") << QList<int>{0, 100, 0} << QList<float>{rollOf(51), 0.99f} << "16" << 2;
-    QTest::newRow("roll 70: rarity of seven") << QList<int>{0, 0, 100} << QList<float>{rollOf(70), 0.99f} << "26" << 2;
-    QTest::newRow("roll 71: rarity of nine") << QList<int>{0, 0, 100} << QList<float>{rollOf(71), 0.99f} << "28" << 2;
-    QTest::newRow("roll 98: rarity of nine") << QList<int>{100, 0, 0} << QList<float>{rollOf(98), 0.0f} << "00" << 2;
-    QTest::newRow("roll 99: legendary, no draw") << QList<int>{100, 0, 0} << QList<float>{rollOf(99)} << "09" << 1;
+    QTest::newRow("roll 11: of three") << QList<int>{100, 0, 0} << QList<float>{rollOf(11), 0.99f} << "02" << 2;
+    QTest::newRow("roll 30: of three") << QList<int>{100, 0, 0} << QList<float>{rollOf(30), 0.99f} << "02" << 2;
+    QTest::newRow("roll 31: of five") << QList<int>{100, 0, 0} << QList<float>{rollOf(31), 0.99f} << "04" << 2;
+    QTest::newRow("roll 50: of five") << QList<int>{0, 100, 0} << QList<float>{rollOf(50), 0.99f} << "14" << 2;
+    QTest::newRow("roll 51: of seven") << QList<int>{0, 100, 0} << QList<float>{rollOf(51), 0.99f} << "16" << 2;
+    QTest::newRow("roll 70: of seven") << QList<int>{0, 0, 100} << QList<float>{rollOf(70), 0.99f} << "26" << 2;
+    QTest::newRow("roll 71: of nine") << QList<int>{0, 0, 100} << QList<float>{rollOf(71), 0.99f} << "28" << 2;
+    QTest::newRow("roll 98: of nine") << QList<int>{100, 0, 0} << QList<float>{rollOf(98), 0.0f} << "00" << 2;
+    QTest::newRow("roll 99: legendary") << QList<int>{100, 0, 0} << QList<float>{rollOf(99)} << "09" << 1;
 }
 
 void TestRules::catchKey()
 {
-    QFETCH(QList<int>, points);
+    QFETCH(QList<int>, places);
     QFETCH(QList<float>, draws);
     QFETCH(QString, key);
     QFETCH(int, drawsTaken);
     ScriptedRandom random;
     for (float r : draws)
         random.push(r);
-    const PlacePoints p{static_cast<std::int16_t>(points[0]), static_cast<std::int16_t>(points[1]),
-                        static_cast<std::int16_t>(points[2])};
-    QCOMPARE(::catchKey(p, random), key);
+    QCOMPARE(::catchKey(points(places), random), key);
     QCOMPARE(random.taken(), drawsTaken);
 }
 
-void TestRules::startOfGameCatchesAboutHalf()
+void TestRules::catchesOverManyShots()
 {
     ClockRandom random(20261206);
-    const QSet<QString> allowed{"00", "01", "02", "10", "11", "12"};
-    QHash<QString, int> seen;
-    const int shots = 200000;
-    int caught = 0;
-    for (int i = 0; i < shots; ++i) {
-        const QString key = ::catchKey(PlacePoints{0, 0, 0}, random);
-        if (key.isEmpty())
-            continue;
-        ++caught;
-        QVERIFY2(allowed.contains(key), qPrintable(key));
-        ++seen[key];
-    }
-    // 49 in 100, spread evenly over the six.
-    QVERIFY2(qAbs(caught / double(shots) - 0.49) < 0.005, qPrintable(QString::number(caught)));
-    QCOMPARE(seen.size(), 6);
-    for (int count : seen)
-        QVERIFY(qAbs(count / double(caught) - 1.0 / 6) < 0.01);
-}
-
-void TestRules::nothingBelowABestValueOfTwelve_data()
-{
-    QTest::addColumn<QList<int>>("points");
-    QTest::addColumn<bool>("catches");
-    QTest::newRow("forest 11") << QList<int>{11, 0, -5} << false;
-    QTest::newRow("water 11") << QList<int>{5, 11, 0} << false;
-    QTest::newRow("earth 11") << QList<int>{-3, -90, 11} << false;
-    QTest::newRow("forest 12") << QList<int>{12, 0, 0} << true;
-    QTest::newRow("earth 12") << QList<int>{0, -20, 12} << true;
-}
-
-void TestRules::nothingBelowABestValueOfTwelve()
-{
-    QFETCH(QList<int>, points);
-    QFETCH(bool, catches);
-    ClockRandom random(7);
-    const PlacePoints p{static_cast<std::int16_t>(points[0]), static_cast<std::int16_t>(points[1]),
-                        static_cast<std::int16_t>(points[2])};
-    int caught = 0;
-    for (int i = 0; i < 20000; ++i)
-        caught += !::catchKey(p, random).isEmpty();
-    QCOMPARE(caught > 0, catches);
-}
-
-void TestRules::rarityNineOnlyAtOneHundred()
-{
-    ClockRandom random(99);
-    int legendary = 0;
-    const int shots = 200000;
-    for (int i = 0; i < shots; ++i)
-        legendary += ::catchKey(PlacePoints{100, 0, 0}, random) == u"09";
-    QVERIFY2(qAbs(legendary / double(shots) - 0.01) < 0.001, qPrintable(QString::number(legendary)));
-    for (int i = 0; i < shots; ++i)
-        QVERIFY(!::catchKey(PlacePoints{0, 99, 0}, random).endsWith(u'9'));
-}
-
-void TestRules::rarityNeedsItsRoll()
-{
-    // Above 2 needs a best value of at least 32, above 4 at least 52, above 6 at least 72.
-    ClockRandom random(3);
-    const auto highest = [&](int best) {
-        int top = -1;
-        for (int i = 0; i < 50000; ++i) {
-            const QString key = ::catchKey(PlacePoints{0, static_cast<std::int16_t>(best), 0}, random);
-            if (!key.isEmpty())
-                top = std::max(top, key[1].digitValue());
-        }
-        return top;
+    const auto shots = [&](const QList<int> &places, int count) {
+        QHash<QString, int> seen;
+        for (int i = 0; i < count; ++i)
+            ++seen[::catchKey(points(places), random)];
+        return seen;
     };
-    QCOMPARE(highest(31), 2);
-    QCOMPARE(highest(32), 4);
-    QCOMPARE(highest(51), 4);
-    QCOMPARE(highest(52), 6);
-    QCOMPARE(highest(71), 6);
-    QCOMPARE(highest(72), 8);
+    // At the start 49 in 100 shots catch, evenly one of the six.
+    const QHash<QString, int> start = shots({0, 0, 0}, 100000);
+    QVERIFY2(qAbs(start.value({}) / 100000.0 - 0.51) < 0.006, qPrintable(QString::number(start.value({}))));
+    QCOMPARE(QSet<QString>(start.keyBegin(), start.keyEnd()), (QSet<QString>{"", "00", "01", "02", "10", "11", "12"}));
+    // A best value of 11 never catches, 12 does; each rarity band needs its value.
+    QCOMPARE(shots({11, 0, -5}, 20000).size(), 1);
+    QVERIFY(shots({0, -20, 12}, 20000).size() > 1);
+    const QList<QPair<int, int>> highestRarity{{31, 2}, {32, 4}, {51, 4}, {52, 6}, {71, 6}, {72, 8}, {99, 8}};
+    for (const auto &[best, rarity] : highestRarity) {
+        const QHash<QString, int> seen = shots({0, best, 0}, 40000);
+        int top = -1;
+        for (auto it = seen.keyBegin(); it != seen.keyEnd(); ++it)
+            top = std::max(top, it->isEmpty() ? -1 : it->at(1).digitValue());
+        QVERIFY2(top == rarity, qPrintable(QStringLiteral("best %1: rarity up to %2").arg(best).arg(top)));
+    }
+    // The legendary one only at 100, about once in a hundred shots.
+    QVERIFY(qAbs(shots({100, 0, 0}, 100000).value(QStringLiteral("09")) / 100000.0 - 0.01) < 0.0015);
 }
 
 void TestRules::payment_data()
@@ -167,13 +122,10 @@ void TestRules::payment_data()
     QTest::addColumn<QString>("words");
     QTest::addColumn<int>("amount");
     QTest::newRow("undeveloped") << "現像前" << "29" << "現像前じゃないか" << 1;
-    QTest::newRow("unjudged rare") << "判定前" << "19" << "判定前じゃないか" << 3;
+    QTest::newRow("unjudged") << "判定前" << "19" << "判定前じゃないか" << 3;
     const QList<int> paid{40, 80, 120, 160, 200, 300, 360, 560, 640, 10000};
     for (int d = 0; d <= 9; ++d) {
-        const QString words = d == 9   ? "これは珍しい！！"
-                              : d >= 7 ? "珍しいぞ"
-                              : d >= 5 ? "少し珍しいぞ"
-                                       : "あんまり珍しくないな";
+        const QString words = d == 9 ? "これは珍しい！！" : d >= 7 ? "珍しいぞ" : d >= 5 ? "少し珍しいぞ" : "あんまり珍しくないな";
         QTest::addRow("rarity %d", d) << "生き物" << QStringLiteral("1%1").arg(d) << words << paid[d];
     }
 }
@@ -193,27 +145,95 @@ void TestRules::wander_data()
 {
     QTest::addColumn<QList<int>>("before");
     QTest::addColumn<int>("place");
-    QTest::addColumn<int>("gain");
-    QTest::addColumn<int>("loss");
-    QTest::addColumn<QList<int>>("after");
-    QTest::newRow("forest leans water away") << QList<int>{0, 0, 0} << 0 << 7 << 4 << QList<int>{7, -4, 0};
-    QTest::newRow("water leans earth away") << QList<int>{0, 0, 0} << 1 << 2 << 9 << QList<int>{0, 2, -9};
-    QTest::newRow("earth leans forest away") << QList<int>{5, 0, 0} << 2 << 3 << 8 << QList<int>{-3, 0, 3};
-    QTest::newRow("98 + 9 stops at 100") << QList<int>{98, 0, 0} << 0 << 9 << 0 << QList<int>{100, 0, 0};
-    QTest::newRow("-95 - 9 stops at -100") << QList<int>{0, -95, 0} << 0 << 0 << 9 << QList<int>{0, -100, 0};
+    QTest::addColumn<QList<int>>("after");  // with a gain of 7 and a loss of 4
+    QTest::newRow("forest leans water away") << QList<int>{0, 0, 0} << 0 << QList<int>{7, -4, 0};
+    QTest::newRow("water leans earth away") << QList<int>{0, 0, 0} << 1 << QList<int>{0, 7, -4};
+    QTest::newRow("earth leans forest away") << QList<int>{5, 0, 0} << 2 << QList<int>{1, 0, 7};
+    QTest::newRow("stops at 100 and -100") << QList<int>{95, -98, 0} << 0 << QList<int>{100, -100, 0};
 }
 
 void TestRules::wander()
 {
     QFETCH(QList<int>, before);
     QFETCH(int, place);
-    QFETCH(int, gain);
-    QFETCH(int, loss);
     QFETCH(QList<int>, after);
-    PlacePoints p{static_cast<std::int16_t>(before[0]), static_cast<std::int16_t>(before[1]),
-                  static_cast<std::int16_t>(before[2])};
-    ::wander(p, place, gain, loss);
-    QCOMPARE((QList<int>{p[0], p[1], p[2]}), after);
+    PlacePoints p = points(before);
+    ::wander(p, place, 7, 4);
+    QCOMPARE(p, points(after));
+}
+
+void TestRules::fadeStep_data()
+{
+    QTest::addColumn<QList<int>>("start");
+    QTest::addColumn<QList<float>>("draws");
+    QTest::addColumn<QList<int>>("after");
+    QTest::newRow("from black, 0 to 49 a step") << QList<int>{0, 0, 0} << QList<float>{0.0f, 0.5f, 0.999f}
+                                               << QList<int>{0, 25, 49};
+    QTest::newRow("stops at white") << QList<int>{250, 230, 254} << QList<float>{0.2f, 0.6f, 0.03f}
+                                    << QList<int>{255, 255, 255};
+    QTest::newRow("white draws nothing") << QList<int>{255, 100, 255} << QList<float>{0.1f} << QList<int>{255, 105, 255};
+}
+
+void TestRules::fadeStep()
+{
+    QFETCH(QList<int>, start);
+    QFETCH(QList<float>, draws);
+    QFETCH(QList<int>, after);
+    ScriptedRandom random;
+    for (float r : draws)
+        random.push(r);
+    std::array<std::int16_t, 3> rgb{std::int16_t(start[0]), std::int16_t(start[1]), std::int16_t(start[2])};
+    QCOMPARE(::fadeStep(rgb, random), after[0] + 256 * after[1] + 65536 * after[2]);
+    QCOMPARE(random.taken(), draws.size());
+}
+
+void TestRules::layoutArithmetic_data()
+{
+    QTest::addColumn<double>("height");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("font");
+    QTest::newRow("7275: 1212.5 rounds to even") << 7275.0 << 9696 << 9;
+    QTest::newRow("7281: 1213.5 rounds to even") << 7281.0 << 9712 << 9;
+    QTest::newRow("1024 x 768 screen") << 9216.0 << 12288 << 11;
+    QTest::newRow("799") << 799.0 << 1064 << 2;
+    QTest::newRow("9999: 1666.5 rounds to even") << 9999.0 << 13328 << 11;
+    QTest::newRow("10000") << 10000.0 << 13336 << 12;
+    QTest::newRow("24572") << 24572.0 << 32760 << 26;
+    // Past where the old 16-bit product ended: a 2160-pixel screen.
+    QTest::newRow("25920") << 25920.0 << 34560 << 27;
+}
+
+void TestRules::layoutArithmetic()
+{
+    QFETCH(double, height);
+    QFETCH(int, width);
+    QFETCH(int, font);
+    QCOMPARE(layout::aspectWidth(height), std::optional<int>(width));
+    QCOMPARE(layout::baseFontSize(height), font);
+}
+
+void TestRules::codePage932_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("forest") << QStringLiteral("森,00") << QByteArray("\x90\x58,00");
+    QTest::newRow("trail byte 5C is no backslash") << QStringLiteral("表") << QByteArray("\x95\x5c");
+    QTest::newRow("half-width kana") << QStringLiteral("ｼｬｼﾝ") << QByteArray("\xbc\xac\xbc\xdd");
+    // Microsoft's table, not plain Shift_JIS.
+    QTest::newRow("fullwidth tilde") << QStringLiteral("\uff5e") << QByteArray("\x81\x60");
+    QTest::newRow("circled one") << QStringLiteral("①") << QByteArray("\x87\x40");
+    QTest::newRow("backslash and tilde") << QStringLiteral("\\~") << QByteArray("\x5c\x7e");
+}
+
+void TestRules::codePage932()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(codepage::encode(text).toHex(' '), bytes.toHex(' '));
+    QCOMPARE(codepage::decode(bytes), text);
+    QVERIFY(codepage::canEncode(text));
+    QVERIFY(!codepage::canEncode(text + QStringLiteral("😀")));
+    QVERIFY(!codepage::canEncode(QStringLiteral("\u301c")));  // the wave dash has no form here
 }
 
 QTEST_GUILESS_MAIN(TestRules)
