@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     ClockRandom random;
     QtMessageBoxes messages;
     SoundDevice sound(makeGameAudioBackend());
-    Fom window({folders.dataDir, &random, &messages, &sound, folders.albumPath});
+    Fom window({folders.dataDir, &random, &messages, &sound, folders.albumPath, folders.startingAlbumPath});
     if (!window.Form_Load())
         return 1;
     // From now on there is an album to save: the signals that ask a program to

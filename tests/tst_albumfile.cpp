@@ -123,28 +123,38 @@ void TestAlbumFile::albumComesBackByteForByte_data()
 {
     QTest::addColumn<QByteArray>("bytes");  // null: no file
     QTest::addColumn<int>("rows");
-    QTest::newRow("no album yet: made at the end, empty") << QByteArray() << 0;
-    QTest::newRow("empty") << QByteArray("") << 0;
+    QTest::addColumn<bool>("elsewhere");  // kept in the player's folder, started from txt/abm.dat
+    QTest::newRow("no album yet: made at the end, empty") << QByteArray() << 0 << false;
+    QTest::newRow("empty") << QByteArray("") << 0 << false;
     // Microsoft's code page: a "～" and a circled digit come back as they were.
-    QTest::newRow("several") << codepage::encode(QStringLiteral("森の子ジカ,00\r\n青い～カワセミ,14\r\n①号,20\r\n伝説の竜,29\r\n"))
-                             << 4;
+    const QByteArray rows = codepage::encode(QStringLiteral("森の子ジカ,00\r\n青い～カワセミ,14\r\n①号,20\r\n伝説の竜,29\r\n"));
+    QTest::newRow("several") << rows << 4 << false;
+    QTest::newRow("in the player's folder, from a read-only game's") << rows << 4 << true;
 }
 
 void TestAlbumFile::albumComesBackByteForByte()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, rows);
+    QFETCH(bool, elsewhere);
     GameFixture game;
     if (!bytes.isNull())
         game.writeBytes(kAlbum, bytes);
+    if (elsewhere) {
+        game.albumPath = game.path(QStringLiteral("player/shashin/abm.dat"));
+        game.startingAlbumPath = game.path(kAlbum);
+    }
     game.start();
     QCOMPARE(game.window().Lst[2]->listCount(), rows);
     QCOMPARE(game.window().Lst[3]->listCount(), rows);
+    if (elsewhere)
+        QFile::remove(game.path(kAlbum));  // from now on the player's own album holds them
     game.restart();  // saved at the end of a run, loaded at the start of the next
     QCOMPARE(game.window().Lst[3]->listCount(), rows);
     game.window().close();
-    QVERIFY(QFile::exists(game.path(kAlbum)));
-    QCOMPARE(game.readBytes(kAlbum).toHex(' '), bytes.toHex(' '));
+    const QString saved = elsewhere ? QStringLiteral("player/shashin/abm.dat") : kAlbum;
+    QVERIFY(QFile::exists(game.path(saved)));
+    QCOMPARE(game.readBytes(saved).toHex(' '), bytes.toHex(' '));
     QVERIFY(game.messages.shown.isEmpty());
 }
 

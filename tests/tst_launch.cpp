@@ -40,14 +40,15 @@ void TestLaunch::layoutRule_data()
     QTest::addColumn<bool>("txtWritable");
     QTest::addColumn<QString>("dataDir");
     QTest::addColumn<QString>("albumPath");
+    QTest::addColumn<QString>("startingFrom");
     QTest::addColumn<bool>("installed");
 
-    QTest::newRow("portable") << QStringList{"txt/name.dat"} << true << "bin" << "bin/txt/abm.dat" << false;
-    QTest::newRow("portable, txt/ read-only")
-        << QStringList{"txt/name.dat", "txt/abm.dat"} << false << "bin" << "player/abm.dat" << false;
-    QTest::newRow("installed") << QStringList{} << true << "share/shashin" << "player/abm.dat" << true;
+    QTest::newRow("portable") << QStringList{"txt/name.dat"} << true << "bin" << "bin/txt/abm.dat" << "" << false;
+    QTest::newRow("portable, txt/ read-only") << QStringList{"txt/name.dat", "txt/abm.dat"} << false << "bin"
+                                              << "player/abm.dat" << "bin/txt/abm.dat" << false;
+    QTest::newRow("installed") << QStringList{} << true << "share/shashin" << "player/abm.dat" << "" << true;
     QTest::newRow("only an album beside")
-        << QStringList{"txt/abm.dat"} << true << "share/shashin" << "player/abm.dat" << true;
+        << QStringList{"txt/abm.dat"} << true << "share/shashin" << "player/abm.dat" << "" << true;
 }
 
 void TestLaunch::layoutRule()
@@ -56,6 +57,7 @@ void TestLaunch::layoutRule()
     QFETCH(bool, txtWritable);
     QFETCH(QString, dataDir);
     QFETCH(QString, albumPath);
+    QFETCH(QString, startingFrom);
     QFETCH(bool, installed);
 
     QTemporaryDir prefix;
@@ -73,6 +75,8 @@ void TestLaunch::layoutRule()
                                             root.filePath(QStringLiteral("player")), writable);
     QCOMPARE(QDir::cleanPath(folders.dataDir), root.filePath(dataDir));
     QCOMPARE(QDir::cleanPath(folders.albumPath), root.filePath(albumPath));
+    QCOMPARE(folders.startingAlbumPath.isEmpty() ? QString() : QDir::cleanPath(folders.startingAlbumPath),
+             startingFrom.isEmpty() ? QString() : root.filePath(startingFrom));
     QCOMPARE(folders.installed, installed);
 }
 

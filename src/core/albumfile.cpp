@@ -2,7 +2,9 @@
 
 #include "platform/textfiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -58,14 +60,15 @@ bool isCreatureKey(const QString &key)
     return key.size() == 2 && key[0] >= u'0' && key[0] <= u'9' && key[1] >= u'0' && key[1] <= u'9';
 }
 
-bool backUpAlbum(const QString &albumPath)
+bool backUpAlbum(const QString &readFrom, const QString &albumPath)
 {
-    QFile album(albumPath);
+    QFile album(readFrom);
     if (!album.open(QIODevice::ReadOnly))
         return false;
     const QByteArray bytes = album.readAll();
     if (album.error() != QFileDevice::NoError)
         return false;
+    QDir().mkpath(QFileInfo(albumPath).absolutePath());
     for (int n = 1; n <= kMaxBackups; ++n) {
         QFile backup(backupPath(albumPath, n));
         if (!backup.exists())

@@ -33,7 +33,8 @@ bool writeAlbum(TextFiles &files, int number, const QList<AlbumRow> &rows);
 // file as they were written there, and a file can be edited.
 bool isCreatureKey(const QString &key);
 
-// Keeps the album file as it is now, before a save rewrites it without what could
-// not be read: a copy "<album>.bak" beside it, or "<album>.bak2", "<album>.bak3" …
+// Keeps the album file read at start-up (`readFrom`, usually `albumPath` itself)
+// as it is now, before a save at `albumPath` rewrites it without what could not be
+// read: a copy "<album>.bak" beside the album, or "<album>.bak2", "<album>.bak3" …
 // when an earlier copy holds something else. False when no copy could be made.
-bool backUpAlbum(const QString &albumPath);
+bool backUpAlbum(const QString &readFrom, const QString &albumPath);

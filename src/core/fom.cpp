@@ -131,7 +131,10 @@ bool Fom::loadNames()
 void Fom::loadAlbum()
 {
     FileNo = m_files.nextFree();
-    if (!m_files.openForReading(FileNo, m_albumPath))
+    m_albumReadFrom = m_albumPath;
+    if (!QFileInfo::exists(m_albumPath) && !m_services.startingAlbumPath.isEmpty())
+        m_albumReadFrom = m_services.startingAlbumPath;
+    if (!m_files.openForReading(FileNo, m_albumReadFrom))
         return;  // no album yet: it starts empty
     QList<AlbumRow> rows;
     const bool whole = readAlbum(m_files, FileNo, LineBuf, rows);
@@ -142,7 +145,7 @@ void Fom::loadAlbum()
     m_files.close(FileNo);
     // The game plays on with what it could read; the file as it was is kept
     // before anything replaces it.
-    m_albumNeedsBackup = !whole && !backUpAlbum(m_albumPath);
+    m_albumNeedsBackup = !whole && !backUpAlbum(m_albumReadFrom, m_albumPath);
 }
 
 void Fom::Form_Activate()
@@ -182,7 +185,7 @@ void Fom::Form_Unload()
 bool Fom::saveAlbum()
 {
     // An album that did not load whole is never replaced before it is kept.
-    if (m_albumNeedsBackup && backUpAlbum(m_albumPath))
+    if (m_albumNeedsBackup && backUpAlbum(m_albumReadFrom, m_albumPath))
         m_albumNeedsBackup = false;
     if (m_albumNeedsBackup)
         return false;

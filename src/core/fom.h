@@ -28,6 +28,9 @@ struct FomServices
     MessageBoxes *messages = nullptr;
     SoundDevice *sound = nullptr;
     QString albumPath;  // the eternal album's file; empty for txt/abm.dat in appDir
+    // Read instead while albumPath does not exist yet (an album beside a game
+    // whose own folder cannot be written); never written.
+    QString startingAlbumPath;
 };
 
 // The game's one window. It owns all game state and every control for the life of
@@ -164,6 +167,7 @@ private:
     共用関数 m_shared;
     TextFiles m_files;
     QString m_albumPath;
+    QString m_albumReadFrom;  // the file the album was loaded from
     // The start-up height (twips) is an outer height, frame included, and a window
     // manager adds the frame only some time after the window is shown: once it is
     // there the window is sized and placed again, as the layout pass would have

@@ -17,7 +17,10 @@ GameFolders gameFolders(const QString &exeDir, const QString &playerDir,
     const QString playerAlbum = QDir(playerDir).filePath(QStringLiteral("abm.dat"));
     if (QFileInfo(beside.filePath(QStringLiteral("txt/name.dat"))).isFile()) {
         const QString txt = beside.filePath(QStringLiteral("txt"));
-        return {beside.path(), writable(txt) ? txt + QStringLiteral("/abm.dat") : playerAlbum, false};
+        const QString album = txt + QStringLiteral("/abm.dat");
+        if (writable(txt))
+            return {beside.path(), album, {}, false};
+        return {beside.path(), playerAlbum, album, false};
     }
-    return {QDir::cleanPath(beside.filePath(QStringLiteral("../share/shashin"))), playerAlbum, true};
+    return {QDir::cleanPath(beside.filePath(QStringLiteral("../share/shashin"))), playerAlbum, {}, true};
 }

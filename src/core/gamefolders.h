@@ -9,6 +9,9 @@ struct GameFolders
 {
     QString dataDir;    // holds img/, bgm/ and txt/
     QString albumPath;  // the eternal album's file
+    // The album to start from while albumPath has none yet: the one beside a
+    // portable game whose txt/ cannot be written; empty otherwise.
+    QString startingAlbumPath;
     bool installed = false;
 };
 
@@ -19,7 +22,7 @@ bool isWritableFolder(const QString &folder);
 // The layout rule, decided once at start-up from the executable's folder:
 // - portable, when `exeDir`/txt/name.dat exists: the data set is beside the
 //   executable, and so is the album (txt/abm.dat) if txt/ is writable; if it is
-//   not, the album goes to `playerDir`;
+//   not, the album goes to `playerDir`, starting from the one in txt/;
 // - installed otherwise: the data set is `exeDir`/../share/shashin (read-only,
 //   any prefix), the album is in `playerDir`.
 // `playerDir` is the player's own writable data folder.

@@ -83,7 +83,8 @@ QStringList GameFixture::story(const QString &key, int pages)
 Fom &GameFixture::window()
 {
     if (!m_window)
-        m_window = std::make_unique<Fom>(FomServices{m_dir.path(), &random, &messages, m_sound.get()});
+        m_window = std::make_unique<Fom>(
+            FomServices{m_dir.path(), &random, &messages, m_sound.get(), albumPath, startingAlbumPath});
     return *m_window;
 }
 

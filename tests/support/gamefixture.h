@@ -49,6 +49,9 @@ public:
 
     ScriptedRandom random;
     ScriptedMessages messages;
+    // Where the window keeps its album, if not txt/abm.dat, and starts it from.
+    QString albumPath;
+    QString startingAlbumPath;
 
 private:
     QTemporaryDir m_dir;
