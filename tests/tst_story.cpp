@@ -283,10 +283,15 @@ void TestStory::fadeReachesWhiteOnTheTimer()
     Fom &w = game.window();
     QCOMPARE(w.Lbl->foreColor() & 0xFF, w.TxtRgb[0]);
     QTRY_COMPARE(w.Lbl->foreColor(), 0xFFFFFF);
-    // The timer goes on after white; the page stays white.
-    QVERIFY(w.TimLbl->isEnabled());
+    // White is the end of the fade: the timer rests, and the page stays white.
+    QVERIFY(!w.TimLbl->isEnabled());
     QTest::qWait(50);
     QCOMPARE(w.Lbl->foreColor(), 0xFFFFFF);
+    // The next page fades in from black again.
+    QTest::mouseClick(w.ComNext, Qt::LeftButton);
+    QCOMPARE(w.Lbl->foreColor(), 0);
+    QVERIFY(w.TimLbl->isEnabled());
+    QTRY_COMPARE(w.Lbl->foreColor(), 0xFFFFFF);
 }
 
 QTEST_MAIN(TestStory)
