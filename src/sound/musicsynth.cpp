@@ -113,6 +113,7 @@ void MusicSynth::deletePlayer()
     m_fluid->player = nullptr;
     fluid_synth_all_sounds_off(m_fluid->synth, -1);
     m_restarting = false;
+    m_totalTicks = 0;
 }
 
 void MusicSynth::play()
@@ -143,7 +144,7 @@ bool MusicSynth::isPlaying()
     if (!player || m_broken)
         return false;
     const int status = fluid_player_get_status(player);
-    const int total = fluid_player_get_total_ticks(player);
+    const int total = totalTicksLocked();
     const int tick = fluid_player_get_current_tick(player);
     const bool rendered = m_renders > m_requestedAt;
     if (rendered && status == FLUID_PLAYER_DONE && total == 0) {
@@ -197,5 +198,12 @@ int MusicSynth::currentTick()
 int MusicSynth::totalTicks()
 {
     std::lock_guard lock(m_mutex);
-    return m_fluid->player ? fluid_player_get_total_ticks(m_fluid->player) : 0;
+    return m_fluid->player ? totalTicksLocked() : 0;
+}
+
+int MusicSynth::totalTicksLocked()
+{
+    if (m_totalTicks <= 0)
+        m_totalTicks = fluid_player_get_total_ticks(m_fluid->player);
+    return m_totalTicks;
 }

@@ -47,6 +47,7 @@ private:
     struct Fluid;
     explicit MusicSynth(std::unique_ptr<Fluid> fluid);
     void deletePlayer();
+    int totalTicksLocked();
 
     std::mutex m_mutex;
     std::unique_ptr<Fluid> m_fluid;
@@ -55,4 +56,7 @@ private:
     std::uint64_t m_renders = 0;
     std::uint64_t m_requestedAt = 0;  // m_renders when the last seek or play came
     int m_loads = 0;
+    // The player counts the ticks of every track on each call; the count stays
+    // the same once it has read the piece.
+    int m_totalTicks = 0;
 };
