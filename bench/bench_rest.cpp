@@ -17,7 +17,8 @@
 //                         sample of the cry in a buffer handed to the audio device
 // The start-up and the cry are timed in a child of this program that builds the
 // window exactly as main.cpp does; only that child can see its own paint and its
-// own audio callback. The rest figures are those of build/bin/shashin itself.
+// own audio callback. The rest figures are those of build/bin/shashin itself,
+// started from a scratch folder of links under a name of its own.
 //
 // The click: this child sends the press and release to the picture through Qt
 // (no X round trip) and notes the time just before the release; a Mix effect on
@@ -496,12 +497,16 @@ struct Stage
     }
 };
 
-// The game's folder without its music: the executable linked or copied (it finds
-// its data beside itself), the rest linked.
-bool makeFolderWithoutMusic(const QString &gameDir, const QString &folder)
+// A folder of the game's for the rest runs: the executable linked or copied (it
+// finds its data beside itself) under a name of its own, so that nothing aimed
+// at a running "shashin" touches it, and the data linked, bgm.mid only with
+// `music`.
+const char *const kRestingGame = "shashin-resting";
+
+bool makeGameFolder(const QString &gameDir, const QString &folder, bool music)
 {
     QDir(folder).mkpath(QStringLiteral("bgm"));
-    const QString exe = folder + QStringLiteral("/shashin");
+    const QString exe = folder + u'/' + QLatin1String(kRestingGame);
     if (link(QFile::encodeName(gameDir + QStringLiteral("/shashin")).constData(), QFile::encodeName(exe).constData()) != 0
         && !QFile::copy(gameDir + QStringLiteral("/shashin"), exe))
         return false;
@@ -509,7 +514,7 @@ bool makeFolderWithoutMusic(const QString &gameDir, const QString &folder)
         QFile::link(gameDir + QLatin1String(name), folder + QLatin1String(name));
     const QDir bgm(gameDir + QStringLiteral("/bgm"));
     for (const QString &name : bgm.entryList(QDir::Files)) {
-        if (name != u"bgm.mid")
+        if (music || name != u"bgm.mid")
             QFile::link(bgm.filePath(name), folder + QStringLiteral("/bgm/") + name);
     }
     return true;
@@ -595,7 +600,6 @@ int main(int argc, char *argv[])
     const QString gameDir = QDir(benchDir + QStringLiteral("/../bin")).absolutePath();
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     const std::string bare = (benchDir + QStringLiteral("/bare_window")).toStdString();
-    const std::string game = (gameDir + QStringLiteral("/shashin")).toStdString();
     if (!QFileInfo::exists(gameDir + QStringLiteral("/bgm/bgm.mid")) || !QFileInfo::exists(QString::fromStdString(bare))) {
         std::fprintf(stderr, "build the game and bare_window first (no %s/bgm/bgm.mid or %s)\n", qPrintable(gameDir),
                      bare.c_str());
@@ -611,12 +615,14 @@ int main(int argc, char *argv[])
         return 1;
     }
     QTemporaryDir scratch(benchDir + QStringLiteral("/rest-XXXXXX"));
+    const QString musicDir = scratch.path() + QStringLiteral("/music");
     const QString silentDir = scratch.path() + QStringLiteral("/no-music");
-    if (!scratch.isValid() || !makeFolderWithoutMusic(gameDir, silentDir)) {
-        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(silentDir));
+    if (!scratch.isValid() || !makeGameFolder(gameDir, musicDir, true) || !makeGameFolder(gameDir, silentDir, false)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(scratch.path()));
         return 1;
     }
-    const std::string silentGame = (silentDir + QStringLiteral("/shashin")).toStdString();
+    const std::string game = (musicDir + u'/' + QLatin1String(kRestingGame)).toStdString();
+    const std::string silentGame = (silentDir + u'/' + QLatin1String(kRestingGame)).toStdString();
 
     const Environment sound{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "dummy"}};
     const Environment noDevice{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "no-such-driver"}};
