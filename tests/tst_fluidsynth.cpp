@@ -74,7 +74,7 @@ private slots:
     void initTestCase();
     void nothingIsHeardBeforePlay();
     void generatedMusicIsAudible();
-    void endIsSeenAtTheLastEventNotSecondsLater();
+    void endIsSeenAtTheLastEventAndNeverPromisedLater();
     void loopsUnderTheGamesPollingOncePerEnd();
     void restartAfterThePlayerGaveUpAlsoWorks();
     void badMusicIsRefusedAndNeverHandedOver_data();
@@ -124,14 +124,20 @@ void TestFluidSynth::generatedMusicIsAudible()
     QVERIFY(synth->currentTick() > 0);
 }
 
-void TestFluidSynth::endIsSeenAtTheLastEventNotSecondsLater()
+void TestFluidSynth::endIsSeenAtTheLastEventAndNeverPromisedLater()
 {
     auto synth = makeSynth();
     QVERIFY(synth->open(soundfiles::shortTune()));
     synth->play();
     std::vector<float> block(2 * kBlock);
     int blocks = 0;
+    // The music loop rests for as long as the synth says it will go on playing.
+    double promisedUntil = 0;
+    double longestPromise = 0;
     while (synth->isPlaying() && blocks < int(10 / kBlockSeconds)) {
+        const double promise = double(synth->steadyFor().count()) / 1000;
+        longestPromise = std::max(longestPromise, promise);
+        promisedUntil = std::max(promisedUntil, blocks * kBlockSeconds + promise);
         synth->render(block.data(), kBlock);
         ++blocks;
     }
@@ -140,6 +146,14 @@ void TestFluidSynth::endIsSeenAtTheLastEventNotSecondsLater()
     QVERIFY2(seconds >= 0.75 - kBlockSeconds && seconds <= 0.75 + 2 * kBlockSeconds,
              qPrintable(QString::number(seconds)));
     QVERIFY(synth->currentTick() >= synth->totalTicks());
+    QVERIFY2(promisedUntil <= seconds, qPrintable(QStringLiteral("%1 > %2").arg(promisedUntil).arg(seconds)));
+    // Enough to rest on for a good part of the tune.
+    QVERIFY2(longestPromise >= 0.25, qPrintable(QString::number(longestPromise)));
+    // Stopped or restarting, it may change at any moment.
+    QCOMPARE(synth->steadyFor().count(), 0);
+    synth->seekToStart();
+    synth->play();
+    QCOMPARE(synth->steadyFor().count(), 0);
 }
 
 void TestFluidSynth::loopsUnderTheGamesPollingOncePerEnd()

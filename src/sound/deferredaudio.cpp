@@ -85,6 +85,16 @@ bool DeferredAudioBackend::isMusicPlaying() const
     return m_musicOpen && m_musicPlaying;
 }
 
+std::chrono::milliseconds DeferredAudioBackend::musicSteadyFor() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_backend && m_backendHasMusic)
+        return m_backend->musicSteadyFor();
+    // The device coming up may change the answer; once it is settled without
+    // taking the music, that music plays in silence.
+    return m_ready ? kUntilTold : std::chrono::milliseconds::zero();
+}
+
 void DeferredAudioBackend::playCry(const QString &path)
 {
     std::lock_guard lock(m_mutex);

@@ -32,6 +32,7 @@ public:
     void seekMusicToStart() override;
     bool isMusicPlaying() const override;
     void playCry(const QString &path) override;
+    std::chrono::milliseconds musicSteadyFor() const override;
 
     // The factory has returned, with a backend or without one.
     bool isReady() const;

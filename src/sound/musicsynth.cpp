@@ -82,6 +82,8 @@ bool MusicSynth::open(const QByteArray &midi)
         return false;
     }
     m_fluid->player = player;
+    // isPlayableMidi() has seen that the division counts ticks a quarter note.
+    m_division = (uchar(midi[12]) << 8) | uchar(midi[13]);
     m_broken = false;
     m_restarting = false;
     ++m_loads;
@@ -140,6 +142,26 @@ void MusicSynth::seekToStart()
 bool MusicSynth::isPlaying()
 {
     std::lock_guard lock(m_mutex);
+    return playingLocked();
+}
+
+std::chrono::milliseconds MusicSynth::steadyFor()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_fluid->player || m_broken)
+        return std::chrono::milliseconds::max();
+    if (!playingLocked() || m_restarting)
+        return std::chrono::milliseconds::zero();
+    const int total = totalTicksLocked();
+    const int tempo = fluid_player_get_midi_tempo(m_fluid->player);  // microseconds a quarter note
+    const double ticksLeft = total - fluid_player_get_current_tick(m_fluid->player);
+    if (total <= 0 || tempo <= 0 || ticksLeft <= 0)
+        return std::chrono::milliseconds::zero();
+    return std::chrono::milliseconds(std::int64_t(ticksLeft * tempo / m_division / 1000 / 2));
+}
+
+bool MusicSynth::playingLocked()
+{
     fluid_player_t *player = m_fluid->player;
     if (!player || m_broken)
         return false;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,10 @@ public:
     // Stopped once the last event has passed (the player itself says so only about
     // three seconds later); playing again as soon as a play or seek was asked for.
     bool isPlaying();
+    // How long isPlaying() keeps its present answer at the least unless told
+    // otherwise: half of what is left of the piece at its present tempo (it may
+    // quicken), zero while stopped or restarting, for ever with nothing to play.
+    std::chrono::milliseconds steadyFor();
 
     // Interleaved stereo.
     void render(float *stereo, int frames);
@@ -47,6 +52,7 @@ private:
     struct Fluid;
     explicit MusicSynth(std::unique_ptr<Fluid> fluid);
     void deletePlayer();
+    bool playingLocked();
     int totalTicksLocked();
 
     std::mutex m_mutex;
@@ -56,6 +62,7 @@ private:
     std::uint64_t m_renders = 0;
     std::uint64_t m_requestedAt = 0;  // m_renders when the last seek or play came
     int m_loads = 0;
+    int m_division = 0;  // ticks a quarter note
     // The player counts the ticks of every track on each call; the count stays
     // the same once it has read the piece.
     int m_totalTicks = 0;

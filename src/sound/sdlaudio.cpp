@@ -151,6 +151,12 @@ bool SdlAudioBackend::isMusicPlaying() const
     return m_synth ? m_synth->isPlaying() : m_silentMusicPlaying;
 }
 
+std::chrono::milliseconds SdlAudioBackend::musicSteadyFor() const
+{
+    // Silent music changes only when told to.
+    return m_synth ? m_synth->steadyFor() : kUntilTold;
+}
+
 void SdlAudioBackend::playCry(const QString &path)
 {
     Mix_Chunk *next = Mix_LoadWAV(QFile::encodeName(path).constData());

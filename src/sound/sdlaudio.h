@@ -36,6 +36,7 @@ public:
     void seekMusicToStart() override;
     bool isMusicPlaying() const override;
     void playCry(const QString &path) override;
+    std::chrono::milliseconds musicSteadyFor() const override;
 
     bool hasSynth() const { return m_synth != nullptr; }
     MusicSynth *synth() const { return m_synth.get(); }
