@@ -21,8 +21,12 @@
 // started from a scratch folder of links under a name of its own.
 //
 // The click: this child sends the press and release to the picture through Qt
-// (no X round trip) and notes the time just before the release; a Mix effect on
-// the cry channel notes when the mixer first hands a non-zero sample of it on.
+// (no X round trip) and notes the time just before the release. What is heard
+// first is noted by the mixer's own hooks: with the music playing, an effect on
+// the cry's channel; when the device was resting, the post-mix hook on the
+// whole output (it outlives the device's closing), silent until the cry.
+// Either notes when a buffer holding the cry's first non-zero sample is mixed,
+// plus that sample's place in the buffer.
 //
 // Needs a display: with DISPLAY unset it starts Xvfb (and openbox, when there) for
 // the run. The audio driver is SDL's dummy one; "no audio device" asks SDL for a
@@ -37,6 +41,7 @@
 #include "sound/deferredaudio.h"
 #include "sound/gameaudio.h"
 #include "sound/musicsynth.h"
+#include "sound/sdlaudio.h"
 
 #include <QApplication>
 #include <QDir>
@@ -138,10 +143,12 @@ private:
 };
 
 std::atomic<std::int64_t> cryHeardAt{0};
+std::atomic_bool listeningToOutput{false};
 int mixRate = 44100;
 int mixChannels = 2;
 
-void listenForCry(int, void *stream, int bytes, void *)
+// Notes when the first non-zero sample of `stream` is due to sound.
+void noteFirstSound(const void *stream, int bytes)
 {
     if (cryHeardAt.load() != 0)
         return;
@@ -153,6 +160,20 @@ void listenForCry(int, void *stream, int bytes, void *)
             return;
         }
     }
+}
+
+// On the cry's own channel, while the music plays: an effect, which the mixer
+// drops when the cry ends.
+void listenToCryChannel(int, void *stream, int bytes, void *)
+{
+    noteFirstSound(stream, bytes);
+}
+
+// On the whole output, when the device was resting: nothing else sounds then.
+void listenToOutput(void *, Uint8 *stream, int bytes)
+{
+    if (listeningToOutput.load())
+        noteFirstSound(stream, bytes);
 }
 
 void clickLeft(QWidget *widget)
@@ -180,6 +201,7 @@ int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char 
     game.window.show();
 
     enum class Step { Page, Sound, Rest, Listen } step = Step::Page;
+    SdlAudioBackend *sdl = nullptr;
     std::int64_t waitUntil = 0;
     std::int64_t clickedAt = 0;
     QTimer poll;
@@ -201,7 +223,9 @@ int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char 
         case Step::Sound:
             if (!game.deferred()->isReady())
                 return;
-            if (!game.deferred()->hasBackend()) {
+            game.deferred()->withBackend(
+                [&sdl](AudioBackend &backend) { sdl = dynamic_cast<SdlAudioBackend *>(&backend); });
+            if (!sdl || !sdl->isDeviceOpen()) {
                 std::printf("cry none\n");
                 std::fflush(stdout);
                 QCoreApplication::exit(0);
@@ -211,19 +235,23 @@ int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char 
                 Uint16 format = 0;
                 Mix_QuerySpec(&mixRate, &format, &mixChannels);
             }
+            Mix_SetPostMix(listenToOutput, nullptr);  // kept by the mixer when it closes
             // A creature on show, as an album view leaves it.
             game.window.NowBeast = QString::fromLatin1(kCryKey);
             game.window.BakSee->show();
             game.window.Pic->show();
-            waitUntil = now + 2'000'000'000;
+            waitUntil = now + 3'000'000'000;
             step = Step::Rest;
             return;
         case Step::Rest:
-            if (now < waitUntil || Mix_Playing(kCryChannel))
+            if (now < waitUntil || sdl->isCryPlaying())
                 return;
             cryHeardAt = 0;
-            // Effects go when their channel stops; this one waits on an idle channel.
-            Mix_RegisterEffect(kCryChannel, listenForCry, nullptr, nullptr);
+            // Effects on a channel go when it stops; this one waits on an idle channel.
+            if (sdl->isDeviceOpen())
+                Mix_RegisterEffect(kCryChannel, listenToCryChannel, nullptr, nullptr);
+            else
+                listeningToOutput = true;
             clickedAt = nowNs();
             clickLeft(game.window.Pic);
             step = Step::Listen;
@@ -231,6 +259,7 @@ int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char 
         case Step::Listen:
             if (cryHeardAt.load() == 0 && now - clickedAt < 2'000'000'000)
                 return;
+            listeningToOutput = false;
             if (cryHeardAt.load() == 0)
                 std::printf("cry missed\n");
             else
@@ -241,7 +270,7 @@ int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char 
                 return;
             }
             // Long enough for the cry to end and the sound to come to rest again.
-            waitUntil = now + 3'000'000'000;
+            waitUntil = now + 4'000'000'000;
             step = Step::Rest;
             return;
         }

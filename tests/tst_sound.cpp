@@ -149,6 +149,7 @@ private slots:
     void realDeviceWithABadMusicFileStaysQuiet();
     void realCryReplacesTheOneStillPlaying();
     void realCryFromAMissingOrNamelessFileIsSilence();
+    void realDeviceRestsWhileNothingSounds();
     void realClickOnThePictureCries();
     void withoutASoundFontTheCriesStillSound();
 };
@@ -642,6 +643,35 @@ void TestSound::realCryFromAMissingOrNamelessFileIsSilence()
         QCOMPARE(SdlAudioBackend::criesFinished(), finished + 1);
     }
     QVERIFY(sdl->hasSynth());
+}
+
+void TestSound::realDeviceRestsWhileNothingSounds()
+{
+    GameFixture game;
+    game.writeBytes(QStringLiteral("bgm/01.wav"), soundfiles::toneWave(0.3));
+    // Three seconds of music.
+    game.writeBytes(QStringLiteral("bgm/bgm.mid"),
+                    soundfiles::header(0, 1) + soundfiles::trackOfNotes({60, 62, 64, 65, 67, 69, 71, 72, 71, 69, 67, 65}));
+    auto deferred = realBackend();
+    QTRY_VERIFY_WITH_TIMEOUT(deferred->isReady(), 20000);
+    SdlAudioBackend *sdl = sdlBackend(*deferred);
+    QVERIFY(sdl && sdl->hasSynth());
+    // Nothing to play: the device is let go.
+    QTRY_VERIFY_WITH_TIMEOUT(!sdl->isDeviceOpen(), 10000);
+    // A cry takes it again and plays to its end on it; then it is let go again.
+    const int finished = SdlAudioBackend::criesFinished();
+    deferred->playCry(game.path(QStringLiteral("bgm/01.wav")));
+    QVERIFY(sdl->isCryPlaying());
+    QTRY_COMPARE_WITH_TIMEOUT(SdlAudioBackend::criesFinished(), finished + 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!sdl->isDeviceOpen(), 10000);
+    // So does the music, which keeps it for as long as it plays.
+    QVERIFY(deferred->openMusic(game.path(QStringLiteral("bgm/bgm.mid"))));
+    deferred->playMusic();
+    QVERIFY(sdl->isDeviceOpen());
+    QTest::qWait(int(2 * SdlAudioBackend::kQuietBeforeClosing.count()));
+    QVERIFY(sdl->isDeviceOpen());
+    QVERIFY(sdl->synth()->isPlaying());
+    QVERIFY(sdl->synth()->currentTick() > 0);
 }
 
 void TestSound::realClickOnThePictureCries()

@@ -38,9 +38,10 @@ public:
     // quicken), zero while stopped or restarting, for ever with nothing to play.
     std::chrono::milliseconds steadyFor();
 
-    // Interleaved stereo.
-    void render(float *stereo, int frames);
-    void render(std::int16_t *stereo, int frames);
+    // Interleaved stereo. Once nothing plays and the effects have rung out, the
+    // synth is left alone and the buffer is silence: false then.
+    bool render(float *stereo, int frames);
+    bool render(std::int16_t *stereo, int frames);
 
     // How many times a piece was handed to the player (the player parses it then).
     int loads();
@@ -50,10 +51,11 @@ public:
 
 private:
     struct Fluid;
-    explicit MusicSynth(std::unique_ptr<Fluid> fluid);
+    MusicSynth(std::unique_ptr<Fluid> fluid, double sampleRate);
     void deletePlayer();
     bool playingLocked();
     int totalTicksLocked();
+    bool mustRender(int frames);
 
     std::mutex m_mutex;
     std::unique_ptr<Fluid> m_fluid;
@@ -63,6 +65,8 @@ private:
     std::uint64_t m_requestedAt = 0;  // m_renders when the last seek or play came
     int m_loads = 0;
     int m_division = 0;  // ticks a quarter note
+    int m_ringFrames = 0;  // how long reverb and chorus may go on after the last voice
+    int m_quietFrames = 0;  // how long there has been no voice
     // The player counts the ticks of every track on each call; the count stays
     // the same once it has read the piece.
     int m_totalTicks = 0;
