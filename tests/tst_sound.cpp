@@ -136,6 +136,7 @@ private slots:
     // The music file check.
     void midiCheck_data();
     void midiCheck();
+    void midiProgramsAreThoseThePieceSets();
 
     // The device that comes up behind the window.
     void commandsBeforeTheDeviceIsUpAreKept();
@@ -415,6 +416,19 @@ void TestSound::midiCheck()
     GameFixture game;
     game.writeBytes(QStringLiteral("bgm/x.mid"), bytes);
     QCOMPARE(readPlayableMidi(game.path(QStringLiteral("bgm/x.mid"))).isEmpty(), !playable);
+}
+
+void TestSound::midiProgramsAreThoseThePieceSets()
+{
+    using namespace soundfiles;
+    // Flute and clarinet on channels 1 and 2, the clarinet part then a harp (by
+    // running status), the flute again, and the drum kit on channel 10.
+    const QByteArray melody = chunk("MTrk", bytes({0x00, 0xC0, 73, 0x00, 0xC1, 71, 0x10, 46, 0x00, 0x90, 60, 100, 0x60, 0x80,
+                                                   60, 0, 0x00, 0xC0, 73, 0x00, 0xFF, 0x2F, 0x00}));
+    const QByteArray drums = chunk("MTrk", bytes({0x00, 0xC9, 0, 0x00, 0x99, 36, 100, 0x60, 0x89, 36, 0, 0x00, 0xFF, 0x2F, 0x00}));
+    QList<MidiProgram> programs;
+    QVERIFY(isPlayableMidi(header(1, 2) + melody + drums, &programs));
+    QCOMPARE(programs, (QList<MidiProgram>{{0, 73}, {1, 71}, {1, 46}, {9, 0}}));
 }
 
 void TestSound::commandsBeforeTheDeviceIsUpAreKept()

@@ -14,6 +14,8 @@ struct MusicSynth::Fluid
     fluid_settings_t *settings = nullptr;
     fluid_synth_t *synth = nullptr;
     fluid_player_t *player = nullptr;
+    int soundFontId = FLUID_FAILED;
+    QList<MidiProgram> pinned;  // the piece's presets, kept in memory
 
     ~Fluid()
     {
@@ -58,10 +60,17 @@ std::unique_ptr<MusicSynth> MusicSynth::create(const QString &soundFont, double 
     // FluidSynth's default gain leaves the score peaking near -18 dBFS, far under
     // the cries; this brings it to about -13 dBFS, still with room before clipping.
     fluid_settings_setnum(fluid->settings, "synth.gain", 0.5);
+    // Only the samples of presets in use are read into memory, not the file's
+    // whole sample data.
+    fluid_settings_setint(fluid->settings, "synth.dynamic-sample-loading", 1);
+    // Twice the most voices the game's music ever sounds at once (64); each voice
+    // allowed for holds its buffers.
+    fluid_settings_setint(fluid->settings, "synth.polyphony", 128);
     fluid->synth = new_fluid_synth(fluid->settings);
     if (!fluid->synth)
         return nullptr;
-    if (fluid_synth_sfload(fluid->synth, QFile::encodeName(soundFont).constData(), 1) == FLUID_FAILED)
+    fluid->soundFontId = fluid_synth_sfload(fluid->synth, QFile::encodeName(soundFont).constData(), 1);
+    if (fluid->soundFontId == FLUID_FAILED)
         return nullptr;
     return std::unique_ptr<MusicSynth>(new MusicSynth(std::move(fluid), sampleRate));
 }
@@ -79,8 +88,10 @@ bool MusicSynth::open(const QByteArray &midi)
 {
     std::lock_guard lock(m_mutex);
     deletePlayer();
-    if (!isPlayableMidi(midi))
+    QList<MidiProgram> programs;
+    if (!isPlayableMidi(midi, &programs))
         return false;
+    pin(programs);
     fluid_player_t *player = new_fluid_player(m_fluid->synth);
     if (!player)
         return false;
@@ -97,6 +108,24 @@ bool MusicSynth::open(const QByteArray &midi)
     m_restarting = false;
     ++m_loads;
     return true;
+}
+
+void MusicSynth::pin(const QList<MidiProgram> &programs)
+{
+    // Their samples are read here rather than in the audio thread at the piece's
+    // program changes, and kept when each time round sets them anew.
+    auto pinning = [this](const MidiProgram &program, bool on) {
+        const int bank = program.channel == 9 ? 128 : 0;  // the drums' bank
+        if (on)
+            fluid_synth_pin_preset(m_fluid->synth, m_fluid->soundFontId, bank, program.program);
+        else
+            fluid_synth_unpin_preset(m_fluid->synth, m_fluid->soundFontId, bank, program.program);
+    };
+    for (const MidiProgram &program : programs)
+        pinning(program, true);
+    for (const MidiProgram &program : std::as_const(m_fluid->pinned))
+        pinning(program, false);
+    m_fluid->pinned = programs;
 }
 
 bool MusicSynth::openFile(const QString &path)

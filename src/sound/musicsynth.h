@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+
+struct MidiProgram;
 
 // The background music: a FluidSynth synthesizer and one MIDI player, rendered by
 // whoever pulls samples (the audio device's thread, or a test rendering offline).
@@ -53,6 +56,7 @@ private:
     struct Fluid;
     MusicSynth(std::unique_ptr<Fluid> fluid, double sampleRate);
     void deletePlayer();
+    void pin(const QList<MidiProgram> &programs);
     bool playingLocked();
     int totalTicksLocked();
     bool mustRender(int frames);
