@@ -4,11 +4,14 @@
 #include "sound/gameaudio.h"
 #include "sound/midifile.h"
 #include "sound/musicsynth.h"
+#include "sound/soundfontsubset.h"
 #include "support/gamefixture.h"
 #include "tst_sound_files.h"
 
 #include <QFile>
 #include <QTest>
+
+#include <fluidsynth.h>
 
 #include <algorithm>
 #include <cmath>
@@ -64,6 +67,45 @@ private:
 // Anything above this is clearly sound; rendering nothing gives exactly zero.
 constexpr float kAudible = 1e-3f;
 
+// Three notes of each preset, played and let go, on a synth that reads `soundFont`
+// (a path, or with `cut` the name of a cut soundfont); also how many presets it has.
+std::vector<float> playPresets(const QByteArray &soundFont, const QList<SoundFontSubset::Preset> &presets, bool cut,
+                               int *presetCount)
+{
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+    fluid_synth_t *synth = new_fluid_synth(settings);
+    if (cut) {
+        fluid_sfloader_t *loader = new_fluid_defsfloader(settings);
+        SoundFontSubset::installFor(loader);
+        fluid_synth_add_sfloader(synth, loader);
+    }
+    const int id = fluid_synth_sfload(synth, soundFont.constData(), 1);
+    std::vector<float> sound;
+    *presetCount = 0;
+    if (fluid_sfont_t *font = fluid_synth_get_sfont_by_id(synth, id)) {
+        fluid_sfont_iteration_start(font);
+        while (fluid_sfont_iteration_next(font))
+            ++*presetCount;
+        std::vector<float> block(2 * kBlock);
+        for (const SoundFontSubset::Preset &preset : presets) {
+            const int channel = preset.bank == 128 ? 9 : 0;
+            fluid_synth_program_select(synth, channel, id, preset.bank, preset.program);
+            for (int key : {36, 60, 79})
+                fluid_synth_noteon(synth, channel, key, 100);
+            for (int i = 0; i < 30; ++i) {
+                if (i == 15)
+                    fluid_synth_all_notes_off(synth, channel);
+                fluid_synth_write_float(synth, kBlock, block.data(), 0, 2, block.data(), 1, 2);
+                sound.insert(sound.end(), block.begin(), block.end());
+            }
+        }
+    }
+    delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+    return sound;
+}
+
 } // namespace
 
 class TestFluidSynth : public QObject
@@ -80,6 +122,7 @@ private slots:
     void badMusicIsRefusedAndNeverHandedOver_data();
     void badMusicIsRefusedAndNeverHandedOver();
     void theGamesOwnMusicIfItIsThere();
+    void aCutSoundFontPlaysItsPresetsAsTheWholeFile();
 
 private:
     std::unique_ptr<MusicSynth> makeSynth();
@@ -308,6 +351,27 @@ void TestFluidSynth::theGamesOwnMusicIfItIsThere()
     QVERIFY2(again > kAudible, qPrintable(QString::number(again)));
     QVERIFY(synth->isPlaying());
     QCOMPARE(synth->loads(), 1);
+}
+
+void TestFluidSynth::aCutSoundFontPlaysItsPresetsAsTheWholeFile()
+{
+    // The game's instruments: piano and drums, flute, clarinet, harp, strings, bass.
+    const QList<SoundFontSubset::Preset> presets{{0, 0}, {128, 0}, {0, 73}, {0, 71}, {0, 46}, {0, 48}, {0, 32}};
+    auto subset = SoundFontSubset::read(m_soundFont);
+    QVERIFY(subset);
+    const QString cut = subset->cut(presets);
+    QVERIFY(!cut.isEmpty());
+    int wholeCount = 0;
+    int cutCount = 0;
+    const std::vector<float> whole = playPresets(QFile::encodeName(m_soundFont), presets, false, &wholeCount);
+    const std::vector<float> fromCut = playPresets(cut.toUtf8(), presets, true, &cutCount);
+    QCOMPARE(cutCount, presets.size());
+    QVERIFY(wholeCount > cutCount);
+    QVERIFY(peakOf(whole) > kAudible);
+    QVERIFY(whole == fromCut);
+    // Once the cut is gone, its name reads nothing.
+    subset.reset();
+    QVERIFY(playPresets(cut.toUtf8(), presets, true, &cutCount).empty());
 }
 
 QTEST_MAIN(TestFluidSynth)

@@ -1,6 +1,7 @@
 #include "sound/musicsynth.h"
 
 #include "sound/midifile.h"
+#include "sound/soundfontsubset.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,8 +15,11 @@ struct MusicSynth::Fluid
     fluid_settings_t *settings = nullptr;
     fluid_synth_t *synth = nullptr;
     fluid_player_t *player = nullptr;
+    // The soundfont is loaded with a piece, cut down to the presets it uses.
+    QString soundFontPath;
+    std::unique_ptr<SoundFontSubset> soundFont;
     int soundFontId = FLUID_FAILED;
-    QList<MidiProgram> pinned;  // the piece's presets, kept in memory
+    QList<SoundFontSubset::Preset> presets;  // those loaded
 
     ~Fluid()
     {
@@ -66,12 +70,18 @@ std::unique_ptr<MusicSynth> MusicSynth::create(const QString &soundFont, double 
     // Twice the most voices the game's music ever sounds at once (64); each voice
     // allowed for holds its buffers.
     fluid_settings_setint(fluid->settings, "synth.polyphony", 128);
+    fluid->soundFontPath = soundFont;
+    fluid->soundFont = SoundFontSubset::read(soundFont);
+    if (!fluid->soundFont)
+        return nullptr;
     fluid->synth = new_fluid_synth(fluid->settings);
     if (!fluid->synth)
         return nullptr;
-    fluid->soundFontId = fluid_synth_sfload(fluid->synth, QFile::encodeName(soundFont).constData(), 1);
-    if (fluid->soundFontId == FLUID_FAILED)
+    fluid_sfloader_t *loader = new_fluid_defsfloader(fluid->settings);
+    if (!loader)
         return nullptr;
+    SoundFontSubset::installFor(loader);
+    fluid_synth_add_sfloader(fluid->synth, loader);  // tried before the synth's own
     return std::unique_ptr<MusicSynth>(new MusicSynth(std::move(fluid), sampleRate));
 }
 
@@ -91,7 +101,7 @@ bool MusicSynth::open(const QByteArray &midi)
     QList<MidiProgram> programs;
     if (!isPlayableMidi(midi, &programs))
         return false;
-    pin(programs);
+    loadPresets(programs);
     fluid_player_t *player = new_fluid_player(m_fluid->synth);
     if (!player)
         return false;
@@ -110,22 +120,31 @@ bool MusicSynth::open(const QByteArray &midi)
     return true;
 }
 
-void MusicSynth::pin(const QList<MidiProgram> &programs)
+void MusicSynth::loadPresets(const QList<MidiProgram> &programs)
 {
+    // What the channels are set to before the piece sets its own, and what it sets.
+    QList<SoundFontSubset::Preset> presets{{0, 0}, {128, 0}};
+    for (const MidiProgram &program : programs) {
+        const SoundFontSubset::Preset preset{program.channel == 9 ? 128 : 0, program.program};  // the drums' bank
+        if (!presets.contains(preset))
+            presets.append(preset);
+    }
+    Fluid &fluid = *m_fluid;
+    if (fluid.soundFontId != FLUID_FAILED && presets == fluid.presets)
+        return;
+    if (fluid.soundFontId != FLUID_FAILED)
+        fluid_synth_sfunload(fluid.synth, fluid.soundFontId, 0);
+    const QString subset = fluid.soundFont->cut(presets);
+    fluid.soundFontId = FLUID_FAILED;
+    if (!subset.isEmpty())
+        fluid.soundFontId = fluid_synth_sfload(fluid.synth, subset.toUtf8().constData(), 1);
+    if (fluid.soundFontId == FLUID_FAILED)  // then the whole file will do
+        fluid.soundFontId = fluid_synth_sfload(fluid.synth, QFile::encodeName(fluid.soundFontPath).constData(), 1);
+    fluid.presets = presets;
     // Their samples are read here rather than in the audio thread at the piece's
     // program changes, and kept when each time round sets them anew.
-    auto pinning = [this](const MidiProgram &program, bool on) {
-        const int bank = program.channel == 9 ? 128 : 0;  // the drums' bank
-        if (on)
-            fluid_synth_pin_preset(m_fluid->synth, m_fluid->soundFontId, bank, program.program);
-        else
-            fluid_synth_unpin_preset(m_fluid->synth, m_fluid->soundFontId, bank, program.program);
-    };
-    for (const MidiProgram &program : programs)
-        pinning(program, true);
-    for (const MidiProgram &program : std::as_const(m_fluid->pinned))
-        pinning(program, false);
-    m_fluid->pinned = programs;
+    for (const SoundFontSubset::Preset &preset : std::as_const(presets))
+        fluid_synth_pin_preset(fluid.synth, fluid.soundFontId, preset.bank, preset.program);
 }
 
 bool MusicSynth::openFile(const QString &path)

@@ -18,7 +18,8 @@ struct MidiProgram;
 class MusicSynth
 {
 public:
-    // Null when the soundfont cannot be loaded.
+    // Null when the soundfont cannot be read. It is loaded with each piece, cut
+    // down to the presets the piece uses.
     static std::unique_ptr<MusicSynth> create(const QString &soundFont, double sampleRate);
     ~MusicSynth();
 
@@ -56,7 +57,7 @@ private:
     struct Fluid;
     MusicSynth(std::unique_ptr<Fluid> fluid, double sampleRate);
     void deletePlayer();
-    void pin(const QList<MidiProgram> &programs);
+    void loadPresets(const QList<MidiProgram> &programs);
     bool playingLocked();
     int totalTicksLocked();
     bool mustRender(int frames);
