@@ -144,6 +144,7 @@ private slots:
     void noDeviceMeansSilentMusicAndNoRestarts();
     void shutDownDoesNotWaitForADeviceStillComingUp();
     void gameSoundComesUpBehindTheWindow();
+    void gameSoundWaitsForTheFirstPaint();
 
     // The real backend, on SDL's dummy driver.
     void realDeviceComesUpAndTheMusicLoops();
@@ -548,6 +549,20 @@ void TestSound::gameSoundComesUpBehindTheWindow()
     auto *deferred = dynamic_cast<DeferredAudioBackend *>(real.get());
     QVERIFY(deferred);
     QTRY_VERIFY_WITH_TIMEOUT(deferred->isReady(), 20000);
+}
+
+void TestSound::gameSoundWaitsForTheFirstPaint()
+{
+    HeldFactory held;
+    held.released = true;
+    DeferredAudioBackend deferred(held.factory(), DeferredAudioBackend::Start::AfterFirstPaint, std::chrono::minutes(1));
+    QTest::qWait(100);
+    QVERIFY(!deferred.isReady());
+    QCOMPARE(held.made.load(), 0);
+    QWidget window;
+    window.show();
+    QTRY_VERIFY_WITH_TIMEOUT(deferred.isReady(), 10000);
+    QCOMPARE(held.made.load(), 1);
 }
 
 void TestSound::realDeviceComesUpAndTheMusicLoops()

@@ -11,7 +11,8 @@ std::unique_ptr<AudioBackend> makeGameAudioBackend()
     return std::make_unique<DeferredAudioBackend>(
         [soundFont = gameSoundFont()](const std::atomic_bool &cancelled) -> std::unique_ptr<AudioBackend> {
             return SdlAudioBackend::create(soundFont, &cancelled, SdlAudioBackend::Caller::Worker);
-        });
+        },
+        DeferredAudioBackend::Start::AfterFirstPaint);
 }
 
 QString gameSoundFont()
