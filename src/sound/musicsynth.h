@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 struct MidiProgram;
 
@@ -45,6 +46,11 @@ public:
     // Interleaved stereo. Once nothing plays and the effects have rung out, the
     // synth is left alone and the buffer is silence: false then.
     bool render(float *stereo, int frames);
+    // The same for an audio device, which takes a short buffer at a time: while
+    // the piece plays on, a few such buffers are synthesized back to back and
+    // handed out one by one (it costs a good deal less than one at a time), so
+    // the player runs that much ahead of what is heard. From the piece's end
+    // until it is restarted, one at a time, so a restart is heard as soon as ever.
     bool render(std::int16_t *stereo, int frames);
 
     // How many times a piece was handed to the player (the player parses it then).
@@ -61,6 +67,7 @@ private:
     bool playingLocked();
     int totalTicksLocked();
     bool mustRender(int frames);
+    void renderAhead(int frames);
 
     std::mutex m_mutex;
     std::unique_ptr<Fluid> m_fluid;
@@ -75,4 +82,8 @@ private:
     // The player counts the ticks of every track on each call; the count stays
     // the same once it has read the piece.
     int m_totalTicks = 0;
+    // Synthesized for the device and not yet handed out.
+    std::vector<std::int16_t> m_ahead;
+    std::size_t m_aheadAt = 0;
+    bool m_aheadSounds = false;
 };
