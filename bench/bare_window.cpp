@@ -5,6 +5,8 @@
 //
 // Prints "painted <ns>" (CLOCK_MONOTONIC) when the label is first painted.
 
+#include "firstpaint.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QScreen>
@@ -12,33 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
-
-namespace {
-
-class FirstPaint : public QObject
-{
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (!m_seen && event->type() == QEvent::Paint) {
-            m_seen = true;
-            timespec now{};
-            clock_gettime(CLOCK_MONOTONIC, &now);
-            std::printf("painted %lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
-            std::fflush(stdout);
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    bool m_seen = false;
-};
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -66,8 +41,10 @@ int main(int argc, char *argv[])
     QFont font = label.font();
     font.setPointSize(height * 15 / 1000 + 2);
     label.setFont(font);
-    FirstPaint firstPaint;
-    label.installEventFilter(&firstPaint);
+    FirstPaint firstPaint(&label, [] { return true; }, [](long long at) {
+        std::printf("painted %lld\n", at);
+        std::fflush(stdout);
+    });
 
     int grey = 0;
     auto setGrey = [&label](int value) {

@@ -15,10 +15,11 @@
 //   peak memory           VmHWM at the end of the rest
 //   cry latency           from the click on the picture to the first non-silent
 //                         sample of the cry in a buffer handed to the audio device
-// The start-up and the cry are timed in a child of this program that builds the
-// window exactly as main.cpp does; only that child can see its own paint and its
-// own audio callback. The rest figures are those of build/bin/shashin itself,
-// started from a scratch folder of links under a name of its own.
+// The start-up is timed by game_window, the game as main.cpp starts it (it links
+// what the game links) reporting its own paint; the cry in a child of this
+// program that builds the window the same way and watches its audio callback.
+// The rest figures are those of build/bin/shashin itself, started from a scratch
+// folder of links under a name of its own.
 //
 // The click: this child sends the press and release to the picture through Qt
 // (no X round trip) and notes the time just before the release. What is heard
@@ -42,6 +43,8 @@
 #include "sound/gameaudio.h"
 #include "sound/musicsynth.h"
 #include "sound/sdlaudio.h"
+
+#include "firstpaint.h"
 
 #include <QApplication>
 #include <QDir>
@@ -105,7 +108,7 @@ void sleepSeconds(double seconds)
 struct Game
 {
     explicit Game(const QString &dataDir)
-        : sound(makeGameAudioBackend())
+        : sound(makeGameAudioBackend(dataDir))  // its module is beside the data
         , window({dataDir, &random, &messages, &sound, {}})
     {
     }
@@ -115,31 +118,6 @@ struct Game
     QtMessageBoxes messages;
     SoundDevice sound;
     Fom window;
-};
-
-// Notes the first paint of the story label with a page on it (a page starts with
-// a line break).
-class PagePainted : public QObject
-{
-public:
-    explicit PagePainted(Label *label)
-        : m_label(label)
-    {
-        label->installEventFilter(this);
-    }
-    std::int64_t at() const { return m_at; }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (m_at == 0 && event->type() == QEvent::Paint && m_label->caption().startsWith(QStringLiteral("\r\n")))
-            m_at = nowNs();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    Label *m_label;
-    std::int64_t m_at = 0;
 };
 
 std::atomic<std::int64_t> cryHeardAt{0};
@@ -186,10 +164,10 @@ void clickLeft(QWidget *widget)
     QApplication::sendEvent(widget, &release);
 }
 
-// --game: prints "painted <ns>" once the first page is on screen.
-// --cry:  then, once the sound is up and has rested, clicks the picture `clicks`
-//         times and prints "cry <ms>" for each (or "cry none" without a device).
-int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char *argv[])
+// --cry: once the first page is up and the sound has come up and rested, clicks
+// the picture `clicks` times and prints "cry <ms>" for each (or "cry none"
+// without a device).
+int runCryChild(int clicks, const QString &dataDir, int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QtMessageBoxes::title());
@@ -197,7 +175,10 @@ int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char 
     if (!game.window.Form_Load())
         return 1;
     game.messages.setParent(&game.window);
-    PagePainted page(game.window.Lbl);
+    bool pageUp = false;
+    FirstPaint page(
+        game.window.Lbl, [&game] { return game.window.Lbl->caption().startsWith(QStringLiteral("\r\n")); },
+        [&pageUp](long long) { pageUp = true; });
     game.window.show();
 
     enum class Step { Page, Sound, Rest, Listen } step = Step::Page;
@@ -210,15 +191,8 @@ int runGameChild(bool cries, int clicks, const QString &dataDir, int argc, char 
         const std::int64_t now = nowNs();
         switch (step) {
         case Step::Page:
-            if (page.at() == 0)
-                return;
-            std::printf("painted %lld\n", static_cast<long long>(page.at()));
-            std::fflush(stdout);
-            if (!cries) {
-                poll.stop();
-                return;
-            }
-            step = Step::Sound;
+            if (pageUp)
+                step = Step::Sound;
             return;
         case Step::Sound:
             if (!game.deferred()->isReady())
@@ -527,9 +501,9 @@ struct Stage
 };
 
 // A folder of the game's for the rest runs: the executable linked or copied (it
-// finds its data beside itself) under a name of its own, so that nothing aimed
-// at a running "shashin" touches it, and the data linked, bgm.mid only with
-// `music`.
+// finds its data and its sound module beside itself) under a name of its own, so
+// that nothing aimed at a running "shashin" touches it, and the rest linked,
+// bgm.mid only with `music`.
 const char *const kRestingGame = "shashin-resting";
 
 bool makeGameFolder(const QString &gameDir, const QString &folder, bool music)
@@ -539,8 +513,11 @@ bool makeGameFolder(const QString &gameDir, const QString &folder, bool music)
     if (link(QFile::encodeName(gameDir + QStringLiteral("/shashin")).constData(), QFile::encodeName(exe).constData()) != 0
         && !QFile::copy(gameDir + QStringLiteral("/shashin"), exe))
         return false;
-    for (const char *name : {"/img", "/txt"})
-        QFile::link(gameDir + QLatin1String(name), folder + QLatin1String(name));
+    // The data and the sound module, wherever it is: all but the executable and bgm/.
+    for (const QString &name : QDir(gameDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (name != u"shashin" && name != u"bgm")
+            QFile::link(gameDir + u'/' + name, folder + u'/' + name);
+    }
     const QDir bgm(gameDir + QStringLiteral("/bgm"));
     for (const QString &name : bgm.entryList(QDir::Files)) {
         if (music || name != u"bgm.mid")
@@ -617,10 +594,8 @@ std::string loadAverage()
 
 int main(int argc, char *argv[])
 {
-    if (argc >= 3 && (std::strcmp(argv[1], "--game") == 0 || std::strcmp(argv[1], "--cry") == 0)) {
-        const bool cries = std::strcmp(argv[1], "--cry") == 0;
-        return runGameChild(cries, 3, QString::fromLocal8Bit(argv[2]), argc, argv);
-    }
+    if (argc >= 3 && std::strcmp(argv[1], "--cry") == 0)
+        return runCryChild(3, QString::fromLocal8Bit(argv[2]), argc, argv);
 
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
@@ -629,9 +604,10 @@ int main(int argc, char *argv[])
     const QString gameDir = QDir(benchDir + QStringLiteral("/../bin")).absolutePath();
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
     const std::string bare = (benchDir + QStringLiteral("/bare_window")).toStdString();
-    if (!QFileInfo::exists(gameDir + QStringLiteral("/bgm/bgm.mid")) || !QFileInfo::exists(QString::fromStdString(bare))) {
-        std::fprintf(stderr, "build the game and bare_window first (no %s/bgm/bgm.mid or %s)\n", qPrintable(gameDir),
-                     bare.c_str());
+    const std::string gameWindow = (benchDir + QStringLiteral("/game_window")).toStdString();
+    if (!QFileInfo::exists(gameDir + QStringLiteral("/bgm/bgm.mid")) || !QFileInfo::exists(QString::fromStdString(bare))
+        || !QFileInfo::exists(QString::fromStdString(gameWindow))) {
+        std::fprintf(stderr, "build the game, bare_window and game_window first\n");
         return 1;
     }
     if (sysconf(_SC_NPROCESSORS_ONLN) <= kPinnedCore) {
@@ -659,7 +635,7 @@ int main(int argc, char *argv[])
     std::fprintf(stderr, "%d runs of about %.0f s each\n", runs, 4 * (kSettleSeconds + seconds) + 25);
     // Once each untimed, so that no run pays for cold caches.
     startToPaint({bare}, sound);
-    startToPaint({self, "--game", gameDir.toStdString()}, sound);
+    startToPaint({gameWindow, gameDir.toStdString()}, sound);
 
     Figures startGame, startBare;
     Figures cpuMusic, cpuSilent, cpuNoDevice, cpuBare;
@@ -673,7 +649,7 @@ int main(int argc, char *argv[])
             if ((turn == 0) == bareFirst)
                 startBare.add(startToPaint({bare}, sound));
             else
-                startGame.add(startToPaint({self, "--game", gameDir.toStdString()}, sound));
+                startGame.add(startToPaint({gameWindow, gameDir.toStdString()}, sound));
         }
         auto restOf = [&](Figures &cpu, Figures &wake, Figures &mem, const std::vector<std::string> &command,
                           const Environment &environment) {

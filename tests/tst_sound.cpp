@@ -545,10 +545,19 @@ void TestSound::shutDownDoesNotWaitForADeviceStillComingUp()
 
 void TestSound::gameSoundComesUpBehindTheWindow()
 {
-    auto real = makeGameAudioBackend();
+    // From the sound module the build puts beside the game.
+    auto real = makeGameAudioBackend(QStringLiteral(SHASHIN_BIN_DIR));
     auto *deferred = dynamic_cast<DeferredAudioBackend *>(real.get());
     QVERIFY(deferred);
     QTRY_VERIFY_WITH_TIMEOUT(deferred->isReady(), 20000);
+    QVERIFY2(deferred->hasBackend(), "the dummy audio driver should always open");
+    real.reset();
+    // A program without the module is silent, as without a device.
+    GameFixture game;
+    auto none = makeGameAudioBackend(game.dir());
+    auto *silent = dynamic_cast<DeferredAudioBackend *>(none.get());
+    QTRY_VERIFY_WITH_TIMEOUT(silent->isReady(), 20000);
+    QVERIFY(!silent->hasBackend());
 }
 
 void TestSound::gameSoundWaitsForTheFirstPaint()
