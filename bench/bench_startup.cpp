@@ -54,7 +54,7 @@ int runChild(const QString &mode, const QString &dataDir, int argc, char *argv[]
     ClockRandom random;
     QtMessageBoxes messages;
     SoundDevice sound(std::move(backend));
-    Fom window({dataDir, &random, &messages, &sound});
+    Fom window({dataDir, &random, &messages, &sound, {}, {}});
     if (!window.Form_Load())
         return 1;
     window.show();
@@ -145,7 +145,7 @@ int main(int argc, char *argv[])
     }
     std::printf("data %s, audio driver %s, %d runs each (median)\n", qPrintable(dataDir),
                 qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER") ? "default" : qgetenv("SDL_AUDIODRIVER").constData(), runs);
-    for (const QString mode : {QStringLiteral("silent"), QStringLiteral("sound"), QStringLiteral("sound-sync")}) {
+    for (const QString &mode : {QStringLiteral("silent"), QStringLiteral("sound"), QStringLiteral("sound-sync")}) {
         QList<double> page, inside, device;
         runOnce(mode, dataDir);  // warm the file cache
         for (int i = 0; i < runs; ++i) {

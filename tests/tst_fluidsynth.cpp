@@ -4,11 +4,14 @@
 #include "sound/gameaudio.h"
 #include "sound/midifile.h"
 #include "sound/musicsynth.h"
+#include "sound/soundfontsubset.h"
 #include "support/gamefixture.h"
 #include "tst_sound_files.h"
 
 #include <QFile>
 #include <QTest>
+
+#include <fluidsynth.h>
 
 #include <algorithm>
 #include <cmath>
@@ -64,6 +67,45 @@ private:
 // Anything above this is clearly sound; rendering nothing gives exactly zero.
 constexpr float kAudible = 1e-3f;
 
+// Three notes of each preset, played and let go, on a synth that reads `soundFont`
+// (a path, or with `cut` the name of a cut soundfont); also how many presets it has.
+std::vector<float> playPresets(const QByteArray &soundFont, const QList<SoundFontSubset::Preset> &presets, bool cut,
+                               int *presetCount)
+{
+    fluid_settings_t *settings = new_fluid_settings();
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+    fluid_synth_t *synth = new_fluid_synth(settings);
+    if (cut) {
+        fluid_sfloader_t *loader = new_fluid_defsfloader(settings);
+        SoundFontSubset::installFor(loader);
+        fluid_synth_add_sfloader(synth, loader);
+    }
+    const int id = fluid_synth_sfload(synth, soundFont.constData(), 1);
+    std::vector<float> sound;
+    *presetCount = 0;
+    if (fluid_sfont_t *font = fluid_synth_get_sfont_by_id(synth, id)) {
+        fluid_sfont_iteration_start(font);
+        while (fluid_sfont_iteration_next(font))
+            ++*presetCount;
+        std::vector<float> block(2 * kBlock);
+        for (const SoundFontSubset::Preset &preset : presets) {
+            const int channel = preset.bank == 128 ? 9 : 0;
+            fluid_synth_program_select(synth, channel, id, preset.bank, preset.program);
+            for (int key : {36, 60, 79})
+                fluid_synth_noteon(synth, channel, key, 100);
+            for (int i = 0; i < 30; ++i) {
+                if (i == 15)
+                    fluid_synth_all_notes_off(synth, channel);
+                fluid_synth_write_float(synth, kBlock, block.data(), 0, 2, block.data(), 1, 2);
+                sound.insert(sound.end(), block.begin(), block.end());
+            }
+        }
+    }
+    delete_fluid_synth(synth);
+    delete_fluid_settings(settings);
+    return sound;
+}
+
 } // namespace
 
 class TestFluidSynth : public QObject
@@ -74,12 +116,14 @@ private slots:
     void initTestCase();
     void nothingIsHeardBeforePlay();
     void generatedMusicIsAudible();
-    void endIsSeenAtTheLastEventNotSecondsLater();
+    void endIsSeenAtTheLastEventAndNeverPromisedLater();
     void loopsUnderTheGamesPollingOncePerEnd();
+    void theDeviceHearsTheLoopAsRenderedOffline();
     void restartAfterThePlayerGaveUpAlsoWorks();
     void badMusicIsRefusedAndNeverHandedOver_data();
     void badMusicIsRefusedAndNeverHandedOver();
     void theGamesOwnMusicIfItIsThere();
+    void aCutSoundFontPlaysItsPresetsAsTheWholeFile();
 
 private:
     std::unique_ptr<MusicSynth> makeSynth();
@@ -124,14 +168,20 @@ void TestFluidSynth::generatedMusicIsAudible()
     QVERIFY(synth->currentTick() > 0);
 }
 
-void TestFluidSynth::endIsSeenAtTheLastEventNotSecondsLater()
+void TestFluidSynth::endIsSeenAtTheLastEventAndNeverPromisedLater()
 {
     auto synth = makeSynth();
     QVERIFY(synth->open(soundfiles::shortTune()));
     synth->play();
     std::vector<float> block(2 * kBlock);
     int blocks = 0;
+    // The music loop rests for as long as the synth says it will go on playing.
+    double promisedUntil = 0;
+    double longestPromise = 0;
     while (synth->isPlaying() && blocks < int(10 / kBlockSeconds)) {
+        const double promise = double(synth->steadyFor().count()) / 1000;
+        longestPromise = std::max(longestPromise, promise);
+        promisedUntil = std::max(promisedUntil, blocks * kBlockSeconds + promise);
         synth->render(block.data(), kBlock);
         ++blocks;
     }
@@ -140,55 +190,85 @@ void TestFluidSynth::endIsSeenAtTheLastEventNotSecondsLater()
     QVERIFY2(seconds >= 0.75 - kBlockSeconds && seconds <= 0.75 + 2 * kBlockSeconds,
              qPrintable(QString::number(seconds)));
     QVERIFY(synth->currentTick() >= synth->totalTicks());
+    QVERIFY2(promisedUntil <= seconds, qPrintable(QStringLiteral("%1 > %2").arg(promisedUntil).arg(seconds)));
+    // Enough to rest on for a good part of the tune.
+    QVERIFY2(longestPromise >= 0.25, qPrintable(QString::number(longestPromise)));
+    // Stopped or restarting, it may change at any moment.
+    QCOMPARE(synth->steadyFor().count(), 0);
+    synth->seekToStart();
+    synth->play();
+    QCOMPARE(synth->steadyFor().count(), 0);
 }
 
-void TestFluidSynth::loopsUnderTheGamesPollingOncePerEnd()
+namespace {
+
+// The game's loop over the engine, as under the device: a buffer of 11.6 ms at a
+// time, offline (float) or as the device takes it (16-bit), and the loop ticking
+// every 7.5 ms of what was handed out (two ticks per buffer at times, to model
+// the lag hard). What was handed out, and when restarts were sent.
+struct LoopRun
+{
+    std::vector<float> heard;
+    QList<double> restarts;
+    bool onlyStatusOrRestart = true;  // each tick sent a status query, and a restart if any
+};
+
+LoopRun runTheLoop(MusicSynth &synth, bool asTheDevice, double seconds)
 {
     GameFixture game;
     game.writeBytes(QStringLiteral("bgm/bgm.mid"), soundfiles::shortTune());
-    auto synth = makeSynth();
     ScriptedRandom random;
     ScriptedMessages messages;
-    SoundDevice sound(std::make_unique<OfflineBackend>(*synth));
+    SoundDevice sound(std::make_unique<OfflineBackend>(synth));
     sound.setRecording(true);
     Fom w({game.dir(), &random, &messages, &sound});
-    QVERIFY(w.Form_Load());
+    LoopRun run;
+    if (!w.Form_Load() || !sound.isMusicOpen())
+        return run;
     w.BgmTim->setEnabled(false);  // the test is the clock
-    QVERIFY(sound.isMusicOpen());
-
-    // The device renders 11.6 ms at a time and the loop ticks every 15 ms, so some
-    // ticks come between a restart and the render that takes it up: exactly where
-    // a second restart would slip in.
     const QString restart = QStringLiteral("play MIDI from 0");
-    QList<double> restartTimes;
-    QList<float> peaksAfterRestart;
     std::vector<float> block(2 * kBlock);
+    std::vector<std::int16_t> block16(2 * kBlock);
     double audioTime = 0;
     double nextTick = 0;
-    float peakSinceRestart = 0;
-    while (audioTime < 4.0) {
-        synth->render(block.data(), kBlock);
+    while (audioTime < seconds) {
+        if (asTheDevice) {
+            synth.render(block16.data(), kBlock);
+            std::transform(block16.begin(), block16.end(), block.begin(), [](std::int16_t v) { return v / 32768.0f; });
+        } else {
+            synth.render(block.data(), kBlock);
+        }
+        run.heard.insert(run.heard.end(), block.begin(), block.end());
         audioTime += kBlockSeconds;
-        peakSinceRestart = std::max(peakSinceRestart, peakOf(block));
-        // Two ticks per block at times, to model the lag hard.
         while (nextTick <= audioTime) {
             sound.clearSent();
             w.BgmTim_Timer();
+            const QStringList status{QStringLiteral("status MIDI mode")};
             if (sound.sent().contains(restart)) {
-                QCOMPARE(sound.sent(), (QStringList{QStringLiteral("status MIDI mode"),
-                                                    QStringLiteral("seek MIDI to start"), restart}));
-                if (!restartTimes.isEmpty())
-                    peaksAfterRestart << peakSinceRestart;
-                restartTimes << audioTime;
-                peakSinceRestart = 0;
+                run.onlyStatusOrRestart &= sound.sent() == status + QStringList{QStringLiteral("seek MIDI to start"), restart};
+                run.restarts << audioTime;
             } else {
-                QCOMPARE(sound.sent(), QStringList{QStringLiteral("status MIDI mode")});
+                run.onlyStatusOrRestart &= sound.sent() == status;
             }
             nextTick += 0.015 / 2;
         }
     }
+    return run;
+}
+
+} // namespace
+
+void TestFluidSynth::loopsUnderTheGamesPollingOncePerEnd()
+{
+    auto synth = makeSynth();
+    // The device renders 11.6 ms at a time and the loop ticks every 15 ms, so some
+    // ticks come between a restart and the render that takes it up: exactly where
+    // a second restart would slip in.
+    const LoopRun run = runTheLoop(*synth, false, 4.0);
+    QVERIFY(run.onlyStatusOrRestart);
     // 4 s of a 0.75 s tune: five ends, five restarts, each a full tune apart (no
     // hole of seconds, no second restart on the heels of the first).
+    const QList<double> &restartTimes = run.restarts;
     QCOMPARE(restartTimes.size(), 5);
     QVERIFY2(std::fabs(restartTimes[0] - 0.75) <= 2 * kBlockSeconds, qPrintable(QString::number(restartTimes[0])));
     for (int i = 1; i < restartTimes.size(); ++i) {
@@ -196,10 +276,31 @@ void TestFluidSynth::loopsUnderTheGamesPollingOncePerEnd()
         QVERIFY2(gap >= 0.75 - kBlockSeconds && gap <= 0.75 + 2 * kBlockSeconds, qPrintable(QString::number(gap)));
     }
     // Each time round it is heard again.
-    for (float peak : peaksAfterRestart)
-        QVERIFY2(peak > kAudible, qPrintable(QString::number(peak)));
+    for (int i = 0; i + 1 < restartTimes.size(); ++i) {
+        const auto from = run.heard.begin() + 2 * kBlock * std::lround(restartTimes[i] / kBlockSeconds);
+        const auto to = run.heard.begin() + 2 * kBlock * std::lround(restartTimes[i + 1] / kBlockSeconds);
+        QVERIFY2(peakOf(std::vector<float>(from, to)) > kAudible, qPrintable(QString::number(i)));
+    }
     // Looped by seeking: the file was handed to the player once.
     QCOMPARE(synth->loads(), 1);
+}
+
+void TestFluidSynth::theDeviceHearsTheLoopAsRenderedOffline()
+{
+    // For the device the player runs some buffers ahead of what is heard: the
+    // loop sees the end and restarts sooner, but what is heard, restarts and all,
+    // is what one buffer at a time gives (but for 16-bit rounding and dither).
+    auto offline = makeSynth();
+    auto device = makeSynth();
+    const LoopRun one = runTheLoop(*offline, false, 2.4);
+    const LoopRun ahead = runTheLoop(*device, true, 2.4);
+    QVERIFY(one.onlyStatusOrRestart && ahead.onlyStatusOrRestart);
+    QCOMPARE(ahead.restarts.size(), one.restarts.size());
+    QCOMPARE(ahead.heard.size(), one.heard.size());
+    float worst = 0;
+    for (std::size_t i = 0; i < one.heard.size(); ++i)
+        worst = std::max(worst, std::fabs(one.heard[i] - ahead.heard[i]));
+    QVERIFY2(worst <= 3.0f / 32768, qPrintable(QString::number(worst * 32768)));
 }
 
 void TestFluidSynth::restartAfterThePlayerGaveUpAlsoWorks()
@@ -294,6 +395,27 @@ void TestFluidSynth::theGamesOwnMusicIfItIsThere()
     QVERIFY2(again > kAudible, qPrintable(QString::number(again)));
     QVERIFY(synth->isPlaying());
     QCOMPARE(synth->loads(), 1);
+}
+
+void TestFluidSynth::aCutSoundFontPlaysItsPresetsAsTheWholeFile()
+{
+    // The game's instruments: piano and drums, flute, clarinet, harp, strings, bass.
+    const QList<SoundFontSubset::Preset> presets{{0, 0}, {128, 0}, {0, 73}, {0, 71}, {0, 46}, {0, 48}, {0, 32}};
+    auto subset = SoundFontSubset::read(m_soundFont);
+    QVERIFY(subset);
+    const QString cut = subset->cut(presets);
+    QVERIFY(!cut.isEmpty());
+    int wholeCount = 0;
+    int cutCount = 0;
+    const std::vector<float> whole = playPresets(QFile::encodeName(m_soundFont), presets, false, &wholeCount);
+    const std::vector<float> fromCut = playPresets(cut.toUtf8(), presets, true, &cutCount);
+    QCOMPARE(cutCount, presets.size());
+    QVERIFY(wholeCount > cutCount);
+    QVERIFY(peakOf(whole) > kAudible);
+    QVERIFY(whole == fromCut);
+    // Once the cut is gone, its name reads nothing.
+    subset.reset();
+    QVERIFY(playPresets(cut.toUtf8(), presets, true, &cutCount).empty());
 }
 
 QTEST_MAIN(TestFluidSynth)

@@ -143,10 +143,13 @@ void TestStory::pageFadesInFromBlack()
     }
     // Up by a draw of 0 to 49 a tick, to white after ten ticks, and white it stays.
     QCOMPARE(seen, (QList<int>{25, 50, 75, 100, 125, 150, 175, 200, 225, 250, 255}));
-    w.TimLbl_Timer();
+    w.TimLbl->setEnabled(true);
+    w.TimLbl_Timer();  // at white the fade rests: nothing more to draw
     QCOMPARE(w.Lbl->foreColor(), 0xFFFFFF);
+    QVERIFY(!w.TimLbl->isEnabled());
     QTest::mouseClick(w.ComNext, Qt::LeftButton);  // a new page starts from black again
     QCOMPARE(w.Lbl->foreColor(), 0);
+    QVERIFY(w.TimLbl->isEnabled());
 }
 
 void TestStory::onlyTheRightButtonSkips()

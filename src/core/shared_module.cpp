@@ -34,6 +34,11 @@ QString 共用関数::query(const QString &command)
     return m_device.sendString(command);
 }
 
+std::chrono::milliseconds 共用関数::statusSteadyFor() const
+{
+    return m_device.statusSteadyFor();
+}
+
 void 共用関数::send(const QString &command)
 {
     m_device.sendString(command);

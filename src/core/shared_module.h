@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 class SoundDevice;
 
 // The program's shared module: the music flag and the four sound commands, each of
@@ -19,8 +21,10 @@ public:
     void PlayMidi();
     void PlayWave(const QString &path);
 
-    // The device's answer to a query, for the music loop.
+    // The device's answer to a query, for the music loop, and how long that
+    // answer stays as it is at the least if no command comes.
     QString query(const QString &command);
+    std::chrono::milliseconds statusSteadyFor() const;
     void send(const QString &command);
 
 private:

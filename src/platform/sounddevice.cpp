@@ -33,6 +33,11 @@ void SoundDevice::playWave(const QString &path)
     m_backend->playCry(path);
 }
 
+std::chrono::milliseconds SoundDevice::statusSteadyFor() const
+{
+    return m_open ? m_backend->musicSteadyFor() : AudioBackend::kUntilTold;
+}
+
 QString SoundDevice::execute(const QString &command)
 {
     static const QRegularExpression open(QStringLiteral(R"re(^open\s+"([^"]*)"\s+alias\s+MIDI$)re"),

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 
 // What the sound device drives: one piece of music and one-shot cries.
@@ -19,6 +20,12 @@ public:
     virtual bool isMusicPlaying() const = 0;
     // Starts a cry at once, replacing one still playing; a missing file is silence.
     virtual void playCry(const QString &path) = 0;
+
+    // How long isMusicPlaying() keeps its present answer at the least, unless
+    // one of the calls above changes it: zero when the backend cannot tell,
+    // kUntilTold when nothing else ever will.
+    virtual std::chrono::milliseconds musicSteadyFor() const { return std::chrono::milliseconds::zero(); }
+    static constexpr std::chrono::milliseconds kUntilTold = std::chrono::milliseconds::max();
 };
 
 // No sound at all: music opens only if the file exists and then counts as stopped.
@@ -31,6 +38,7 @@ public:
     void seekMusicToStart() override {}
     bool isMusicPlaying() const override { return false; }
     void playCry(const QString &) override {}
+    std::chrono::milliseconds musicSteadyFor() const override { return kUntilTold; }
 };
 
 // The interpreter of the command strings the game sends to its music device, one
@@ -47,6 +55,9 @@ public:
     // everything else, and any command that fails, answers with the empty text.
     QString sendString(const QString &command);
     void playWave(const QString &path);
+    // How long the answer to "status MIDI mode" stays as it is at the least, if
+    // no command comes: until told while no music is open.
+    std::chrono::milliseconds statusSteadyFor() const;
 
     void setRecording(bool recording) { m_recording = recording; }
     const QStringList &sent() const { return m_sent; }

@@ -2,22 +2,84 @@
 
 #include "sound/midifile.h"
 
-DeferredAudioBackend::DeferredAudioBackend(Factory factory)
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+// Calls `then` once, after the first paint event the application delivers has
+// been handled, or after `latest`; on the thread it was made on.
+class AfterFirstPaint final : public QObject
 {
+public:
+    AfterFirstPaint(std::function<void()> then, std::chrono::milliseconds latest)
+        : m_then(std::move(then))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+        QTimer::singleShot(latest, this, [this] { fire(); });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            QCoreApplication::instance()->removeEventFilter(this);
+            // Queued: the rest of the frame is painted and shown first.
+            QMetaObject::invokeMethod(this, [this] { fire(); }, Qt::QueuedConnection);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void fire()
+    {
+        if (m_then)
+            std::exchange(m_then, nullptr)();
+    }
+
+    std::function<void()> m_then;
+};
+
+} // namespace
+
+DeferredAudioBackend::DeferredAudioBackend(Factory factory, Start start, std::chrono::milliseconds latest)
+{
+    if (start == Start::AfterFirstPaint && QCoreApplication::instance()) {
+        m_mayStart = false;
+        m_firstPaint = std::make_unique<AfterFirstPaint>([this] { release(); }, latest);
+    }
     m_worker = std::thread([this, factory = std::move(factory)] { bringUp(factory); });
 }
 
 DeferredAudioBackend::~DeferredAudioBackend()
 {
+    m_firstPaint.reset();
     m_cancelled = true;
+    release();
     if (m_worker.joinable())
         m_worker.join();
     std::lock_guard lock(m_mutex);
     m_backend.reset();
 }
 
+void DeferredAudioBackend::release()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_mayStart = true;
+    }
+    m_released.notify_one();
+}
+
 void DeferredAudioBackend::bringUp(const Factory &factory)
 {
+    {
+        std::unique_lock lock(m_mutex);
+        m_released.wait(lock, [this] { return m_mayStart; });
+    }
     std::unique_ptr<AudioBackend> backend;
     try {
         backend = factory(m_cancelled);
@@ -83,6 +145,16 @@ bool DeferredAudioBackend::isMusicPlaying() const
     if (m_backend && m_backendHasMusic)
         return m_backend->isMusicPlaying();
     return m_musicOpen && m_musicPlaying;
+}
+
+std::chrono::milliseconds DeferredAudioBackend::musicSteadyFor() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_backend && m_backendHasMusic)
+        return m_backend->musicSteadyFor();
+    // The device coming up may change the answer; once it is settled without
+    // taking the music, that music plays in silence.
+    return m_ready ? kUntilTold : std::chrono::milliseconds::zero();
 }
 
 void DeferredAudioBackend::playCry(const QString &path)

@@ -5,10 +5,14 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+class QObject;
 
 // Brings a slow backend up on a worker thread so that the window never waits for
 // it. Until it is there the music commands are remembered (which file is open,
@@ -21,8 +25,13 @@ class DeferredAudioBackend final : public AudioBackend
 public:
     // Runs on the worker thread; should give up early once `cancelled` turns true.
     using Factory = std::function<std::unique_ptr<AudioBackend>(const std::atomic_bool &cancelled)>;
+    // When the factory is called: at once, or once the application has painted
+    // something (`latest` from now at the latest), so that on a single core the
+    // window's first frame does not take turns with opening the device.
+    enum class Start { Now, AfterFirstPaint };
 
-    explicit DeferredAudioBackend(Factory factory);
+    explicit DeferredAudioBackend(Factory factory, Start start = Start::Now,
+                                  std::chrono::milliseconds latest = std::chrono::seconds(1));
     // Waits for the factory if it is still running (it has been told to cancel).
     ~DeferredAudioBackend() override;
 
@@ -32,6 +41,7 @@ public:
     void seekMusicToStart() override;
     bool isMusicPlaying() const override;
     void playCry(const QString &path) override;
+    std::chrono::milliseconds musicSteadyFor() const override;
 
     // The factory has returned, with a backend or without one.
     bool isReady() const;
@@ -42,8 +52,12 @@ public:
 
 private:
     void bringUp(const Factory &factory);
+    void release();
 
     mutable std::mutex m_mutex;
+    std::condition_variable m_released;
+    bool m_mayStart = true;
+    std::unique_ptr<QObject> m_firstPaint;  // lets the worker start
     std::unique_ptr<AudioBackend> m_backend;
     bool m_ready = false;
     // What the game asked for, kept while there is no backend to hand it to.

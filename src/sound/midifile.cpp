@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -25,9 +26,10 @@ quint16 bigEndian16(const uchar *p)
 class TrackReader
 {
 public:
-    TrackReader(const uchar *data, quint32 length)
+    TrackReader(const uchar *data, quint32 length, QList<MidiProgram> *programs)
         : m_data(data)
         , m_length(length)
+        , m_programs(programs)
     {
     }
 
@@ -68,6 +70,11 @@ public:
                 const quint32 dataBytes = (kind == 0xC0 || kind == 0xD0) ? 1 : 2;
                 if (m_length - m_pos < dataBytes)
                     return false;
+                if (kind == 0xC0 && m_programs) {
+                    const MidiProgram program{status & 0x0F, m_data[m_pos] & 0x7F};
+                    if (!m_programs->contains(program))
+                        m_programs->append(program);
+                }
                 m_pos += dataBytes;
             }
         }
@@ -106,13 +113,14 @@ private:
 
     const uchar *m_data;
     quint32 m_length;
+    QList<MidiProgram> *m_programs;
     quint32 m_pos = 0;
     int m_running = 0;
 };
 
 } // namespace
 
-bool isPlayableMidi(const QByteArray &bytes)
+bool isPlayableMidi(const QByteArray &bytes, QList<MidiProgram> *programs)
 {
     const auto *data = reinterpret_cast<const uchar *>(bytes.constData());
     const quint64 size = quint64(bytes.size());
@@ -136,7 +144,7 @@ bool isPlayableMidi(const QByteArray &bytes)
         if (size - pos < length)
             return false;
         if (std::memcmp(id, "MTrk", 4) == 0) {
-            if (!TrackReader(data + pos, length).readable())
+            if (!TrackReader(data + pos, length, programs).readable())
                 return false;
             ++found;
         } else {
@@ -155,7 +163,7 @@ QByteArray readPlayableMidi(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
         return {};
-    QByteArray bytes = file.read(kMaxFileBytes + 1);
+    QByteArray bytes = file.read(std::min(file.size(), kMaxFileBytes) + 1);
     if (bytes.size() > kMaxFileBytes || !isPlayableMidi(bytes))
         return {};
     return bytes;

@@ -1,7 +1,17 @@
 #include "core/fom.h"
 
 #include "core/albumfile.h"
+#include "platform/gametimer.h"
 #include "platform/picturebox.h"
+
+#include <algorithm>
+
+namespace {
+
+// However steady the device says its answer is, the loop looks again this often.
+constexpr std::chrono::milliseconds kLongestRest{1000};
+
+} // namespace
 
 void Fom::BgmTim_Timer()
 {
@@ -12,6 +22,9 @@ void Fom::BgmTim_Timer()
         m_shared.send(QStringLiteral("seek MIDI to start"));
         m_shared.send(QStringLiteral("play MIDI from 0"));
     }
+    // Asking again before the answer can change wakes the game for nothing: with
+    // music playing the timer rests until near the end of the piece.
+    BgmTim->restFor(std::min(m_shared.statusSteadyFor(), kLongestRest));
 }
 
 void Fom::Pic_Click()

@@ -1,11 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+struct MidiProgram;
 
 // The background music: a FluidSynth synthesizer and one MIDI player, rendered by
 // whoever pulls samples (the audio device's thread, or a test rendering offline).
@@ -14,7 +19,8 @@
 class MusicSynth
 {
 public:
-    // Null when the soundfont cannot be loaded.
+    // Null when the soundfont cannot be read. It is loaded with each piece, cut
+    // down to the presets the piece uses.
     static std::unique_ptr<MusicSynth> create(const QString &soundFont, double sampleRate);
     ~MusicSynth();
 
@@ -32,10 +38,20 @@ public:
     // Stopped once the last event has passed (the player itself says so only about
     // three seconds later); playing again as soon as a play or seek was asked for.
     bool isPlaying();
+    // How long isPlaying() keeps its present answer at the least unless told
+    // otherwise: half of what is left of the piece at its present tempo (it may
+    // quicken), zero while stopped or restarting, for ever with nothing to play.
+    std::chrono::milliseconds steadyFor();
 
-    // Interleaved stereo.
-    void render(float *stereo, int frames);
-    void render(std::int16_t *stereo, int frames);
+    // Interleaved stereo. Once nothing plays and the effects have rung out, the
+    // synth is left alone and the buffer is silence: false then.
+    bool render(float *stereo, int frames);
+    // The same for an audio device, which takes a short buffer at a time: while
+    // the piece plays on, a few such buffers are synthesized back to back and
+    // handed out one by one (it costs a good deal less than one at a time), so
+    // the player runs that much ahead of what is heard. From the piece's end
+    // until it is restarted, one at a time, so a restart is heard as soon as ever.
+    bool render(std::int16_t *stereo, int frames);
 
     // How many times a piece was handed to the player (the player parses it then).
     int loads();
@@ -45,8 +61,13 @@ public:
 
 private:
     struct Fluid;
-    explicit MusicSynth(std::unique_ptr<Fluid> fluid);
+    MusicSynth(std::unique_ptr<Fluid> fluid, double sampleRate);
     void deletePlayer();
+    void loadPresets(const QList<MidiProgram> &programs);
+    bool playingLocked();
+    int totalTicksLocked();
+    bool mustRender(int frames);
+    void renderAhead(int frames);
 
     std::mutex m_mutex;
     std::unique_ptr<Fluid> m_fluid;
@@ -55,4 +76,14 @@ private:
     std::uint64_t m_renders = 0;
     std::uint64_t m_requestedAt = 0;  // m_renders when the last seek or play came
     int m_loads = 0;
+    int m_division = 0;  // ticks a quarter note
+    int m_ringFrames = 0;  // how long reverb and chorus may go on after the last voice
+    int m_quietFrames = 0;  // how long there has been no voice
+    // The player counts the ticks of every track on each call; the count stays
+    // the same once it has read the piece.
+    int m_totalTicks = 0;
+    // Synthesized for the device and not yet handed out.
+    std::vector<std::int16_t> m_ahead;
+    std::size_t m_aheadAt = 0;
+    bool m_aheadSounds = false;
 };

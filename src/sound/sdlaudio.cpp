@@ -8,6 +8,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <chrono>
 #include <cstdint>
 
 #include <sys/resource.h>
@@ -37,6 +38,23 @@ bool isCancelled(const std::atomic_bool *cancelled)
     return cancelled && cancelled->load();
 }
 
+std::int64_t steadyNow()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Only the rate may differ from what is asked the first time: the music hook
+// writes 16-bit stereo. Later opens take the rate the synth was made for.
+bool openMixer(int rate, int allowedChanges)
+{
+    if (Mix_OpenAudioDevice(rate, AUDIO_S16SYS, 2, kBufferFrames, nullptr, allowedChanges) != 0)
+        return false;
+    Mix_ReserveChannels(1);
+    Mix_ChannelFinished(countFinishedCry);
+    return true;
+}
+
 } // namespace
 
 std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFont,
@@ -61,17 +79,11 @@ std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFon
         deviceTaken = false;
         return nullptr;
     }
-    // Only the rate may differ from what we ask: the music hook writes 16-bit stereo.
-    if (isCancelled(cancelled)
-        || Mix_OpenAudioDevice(kSampleRate, AUDIO_S16SYS, 2, kBufferFrames, nullptr,
-                               SDL_AUDIO_ALLOW_FREQUENCY_CHANGE)
-               != 0) {
+    if (isCancelled(cancelled) || !openMixer(kSampleRate, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE)) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         deviceTaken = false;
         return nullptr;
     }
-    Mix_ReserveChannels(1);
-    Mix_ChannelFinished(countFinishedCry);
     int rate = kSampleRate;
     Uint16 format = 0;
     int channels = 0;
@@ -83,36 +95,112 @@ std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFon
     std::unique_ptr<MusicSynth> synth;
     if (!isCancelled(cancelled))
         synth = MusicSynth::create(soundFont, rate);
-    std::unique_ptr<SdlAudioBackend> backend(new SdlAudioBackend(std::move(synth)));
-    // The synth exists before the hook can call it and goes only after the unhook.
-    if (backend->m_synth)
-        Mix_HookMusic(&SdlAudioBackend::mixMusic, backend.get());
+    std::unique_ptr<SdlAudioBackend> backend(new SdlAudioBackend(std::move(synth), rate));
+    {
+        std::lock_guard lock(backend->m_deviceMutex);
+        backend->hookDevice();
+    }
     return backend;
 }
 
-SdlAudioBackend::SdlAudioBackend(std::unique_ptr<MusicSynth> synth)
+SdlAudioBackend::SdlAudioBackend(std::unique_ptr<MusicSynth> synth, int rate)
     : m_synth(std::move(synth))
+    , m_rate(rate)
 {
+    m_keeper = std::thread([this] { closeWhenQuiet(); });
 }
 
 SdlAudioBackend::~SdlAudioBackend()
+{
+    {
+        std::lock_guard lock(m_keeperMutex);
+        m_stopping = true;
+    }
+    m_keeperWake.notify_one();
+    m_keeper.join();
+    {
+        std::lock_guard lock(m_deviceMutex);
+        if (m_deviceOpen)
+            closeDevice();
+    }
+    m_synth.reset();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    deviceTaken = false;
+}
+
+void SdlAudioBackend::hookDevice()
+{
+    // The synth exists before the hook can call it and goes only after the unhook.
+    Mix_HookMusic(&SdlAudioBackend::mixMusic, this);
+    m_deviceOpen = true;
+}
+
+bool SdlAudioBackend::openDevice()
+{
+    if (!m_deviceOpen && openMixer(m_rate, 0))
+        hookDevice();
+    return m_deviceOpen;
+}
+
+void SdlAudioBackend::closeDevice()
 {
     // Returns once the audio thread is out of the hook; after it, nothing renders.
     Mix_HookMusic(nullptr, nullptr);
     Mix_HaltChannel(-1);
     if (m_cry)
         Mix_FreeChunk(m_cry);
+    m_cry = nullptr;
     Mix_ChannelFinished(nullptr);
     Mix_CloseAudio();
-    m_synth.reset();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    deviceTaken = false;
+    m_deviceOpen = false;
+    m_quietSince = 0;
 }
 
 void SdlAudioBackend::mixMusic(void *backend, unsigned char *stream, int bytes)
 {
     auto *self = static_cast<SdlAudioBackend *>(backend);
-    self->m_synth->render(reinterpret_cast<std::int16_t *>(stream), bytes / int(2 * sizeof(std::int16_t)));
+    // The mixer hands the hook a silent buffer; music with nothing to play leaves it so.
+    const bool music = self->m_synth
+                       && self->m_synth->render(reinterpret_cast<std::int16_t *>(stream),
+                                                bytes / int(2 * sizeof(std::int16_t)));
+    self->noteMixed(music || Mix_Playing(kCryChannel) != 0);
+}
+
+void SdlAudioBackend::noteMixed(bool sounding)
+{
+    if (sounding) {
+        m_quietSince = 0;
+        return;
+    }
+    if (m_quietSince.load() != 0)
+        return;
+    {
+        std::lock_guard lock(m_keeperMutex);
+        m_quietSince = steadyNow();
+    }
+    m_keeperWake.notify_one();
+}
+
+void SdlAudioBackend::closeWhenQuiet()
+{
+    const std::int64_t quietNs = std::chrono::nanoseconds(kQuietBeforeClosing).count();
+    std::unique_lock lock(m_keeperMutex);
+    for (;;) {
+        // Asleep until the mixer finds nothing to play, then until it has had nothing for long enough.
+        m_keeperWake.wait(lock, [this] { return m_stopping || m_quietSince.load() != 0; });
+        const std::chrono::steady_clock::time_point due{std::chrono::nanoseconds(m_quietSince.load() + quietNs)};
+        if (m_stopping || m_keeperWake.wait_until(lock, due, [this] { return m_stopping; }))
+            break;
+        lock.unlock();
+        {
+            std::lock_guard device(m_deviceMutex);
+            const std::int64_t since = m_quietSince.load();
+            if (m_deviceOpen && since != 0 && steadyNow() - since >= quietNs)
+                closeDevice();
+        }
+        lock.lock();
+    }
+    SDL_TLSCleanup();
 }
 
 bool SdlAudioBackend::openMusic(const QString &path)
@@ -134,16 +222,25 @@ void SdlAudioBackend::closeMusic()
 
 void SdlAudioBackend::playMusic()
 {
-    if (m_synth)
-        m_synth->play();
-    else
+    if (!m_synth) {
         m_silentMusicPlaying = m_silentMusicOpen;
+        return;
+    }
+    std::lock_guard lock(m_deviceMutex);
+    openDevice();
+    m_synth->play();
+    noteMixed(true);
 }
 
 void SdlAudioBackend::seekMusicToStart()
 {
-    if (m_synth)
-        m_synth->seekToStart();
+    if (!m_synth)
+        return;
+    // A seek is taken up by the player only when it is rendered.
+    std::lock_guard lock(m_deviceMutex);
+    openDevice();
+    m_synth->seekToStart();
+    noteMixed(true);
 }
 
 bool SdlAudioBackend::isMusicPlaying() const
@@ -151,8 +248,17 @@ bool SdlAudioBackend::isMusicPlaying() const
     return m_synth ? m_synth->isPlaying() : m_silentMusicPlaying;
 }
 
+std::chrono::milliseconds SdlAudioBackend::musicSteadyFor() const
+{
+    // Silent music changes only when told to.
+    return m_synth ? m_synth->steadyFor() : kUntilTold;
+}
+
 void SdlAudioBackend::playCry(const QString &path)
 {
+    std::lock_guard lock(m_deviceMutex);
+    if (!openDevice())
+        return;
     Mix_Chunk *next = Mix_LoadWAV(QFile::encodeName(path).constData());
     // The cry still sounding stops here, so its chunk can go; a missing or broken
     // file leaves silence.
@@ -160,13 +266,22 @@ void SdlAudioBackend::playCry(const QString &path)
     if (m_cry)
         Mix_FreeChunk(m_cry);
     m_cry = next;
-    if (m_cry)
+    if (m_cry) {
         Mix_PlayChannel(kCryChannel, m_cry, 0);
+        noteMixed(true);
+    }
 }
 
 bool SdlAudioBackend::isCryPlaying() const
 {
-    return Mix_Playing(kCryChannel) != 0;
+    std::lock_guard lock(m_deviceMutex);
+    return m_deviceOpen && Mix_Playing(kCryChannel) != 0;
+}
+
+bool SdlAudioBackend::isDeviceOpen() const
+{
+    std::lock_guard lock(m_deviceMutex);
+    return m_deviceOpen;
 }
 
 int SdlAudioBackend::criesFinished()

@@ -5,7 +5,11 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 class MusicSynth;
 struct Mix_Chunk;
@@ -14,10 +18,15 @@ struct Mix_Chunk;
 // the cries as sound chunks on one reserved mixer channel. Opening the device and
 // loading the soundfont take a while; create() does both, so call it off the user
 // interface thread (DeferredAudioBackend does).
+//
+// An open device wakes its thread for every buffer, sound or no sound, so once
+// nothing has sounded for a while it is closed, and a cry or the music opens it
+// again. It closes after silence and opens to silence: neither is heard.
 class SdlAudioBackend final : public AudioBackend
 {
 public:
     enum class Caller { Foreground, Worker };
+    static constexpr std::chrono::milliseconds kQuietBeforeClosing{1000};
 
     // Null when there is no audio device, or another instance holds it. Without
     // the soundfont the music is silent and the cries still sound. `cancelled` is
@@ -36,20 +45,40 @@ public:
     void seekMusicToStart() override;
     bool isMusicPlaying() const override;
     void playCry(const QString &path) override;
+    std::chrono::milliseconds musicSteadyFor() const override;
 
     bool hasSynth() const { return m_synth != nullptr; }
     MusicSynth *synth() const { return m_synth.get(); }
     bool isCryPlaying() const;
+    bool isDeviceOpen() const;
     // Cries that came to an end, played out or cut short by the next one.
     static int criesFinished();
 
 private:
-    explicit SdlAudioBackend(std::unique_ptr<MusicSynth> synth);
+    SdlAudioBackend(std::unique_ptr<MusicSynth> synth, int rate);
     static void mixMusic(void *backend, unsigned char *stream, int bytes);
+    // With m_deviceMutex held.
+    void hookDevice();
+    bool openDevice();
+    void closeDevice();
+    // Called by the audio thread after each buffer, and by whoever starts a sound.
+    void noteMixed(bool sounding);
+    void closeWhenQuiet();
 
     std::unique_ptr<MusicSynth> m_synth;
+    const int m_rate;
+    // The device's opening and closing, and what plays on it.
+    mutable std::mutex m_deviceMutex;
+    bool m_deviceOpen = false;
     Mix_Chunk *m_cry = nullptr;  // kept until the next cry has stopped it
     // Without a synth the music plays silently, as far as the game can tell.
     bool m_silentMusicOpen = false;
     bool m_silentMusicPlaying = false;
+    // Since when (steady clock, ns) the mixer has had nothing to play; 0 while
+    // something sounds or the device is closed.
+    std::atomic<std::int64_t> m_quietSince{0};
+    std::mutex m_keeperMutex;
+    std::condition_variable m_keeperWake;
+    bool m_stopping = false;
+    std::thread m_keeper;  // last: started once everything it touches exists
 };

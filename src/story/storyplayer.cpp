@@ -52,6 +52,10 @@ void Fom::ComNext_MouseDown(int button)
 void Fom::TimLbl_Timer()
 {
     Lbl->setForeColor(fadeStep(TxtRgb, m_random));
+    // White draws nothing and changes nothing on screen: the timer rests until
+    // the next page starts a fade again.
+    if (Lbl->foreColor() == 0xFFFFFF)
+        TimLbl->setEnabled(false);
 }
 
 void Fom::TxtStop()

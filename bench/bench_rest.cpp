@@ -1,0 +1,696 @@
+// The game at rest against a bare Qt window, measured in one run.
+//
+//   bench_rest [runs] [seconds at rest]       (defaults: 5 runs, 10 s)
+//
+// Every figure is taken from outside the process, as a system monitor would see
+// it, on children pinned to one core and started in turn (game and window
+// alternate which goes first):
+//   start to first paint  fork() to the first paint of the story label (the game,
+//                         with its music) or of the window's label (bare_window)
+//   CPU at rest           time on the CPU of all the process's threads
+//                         (/proc/<pid>/task/*/schedstat) over the seconds at rest,
+//                         after 5 s to settle: the game on its opening page with
+//                         the music, without bgm.mid, and with no audio device
+//   wake-ups              times its threads were put on the CPU, per second
+//   peak memory           VmHWM at the end of the rest
+//   cry latency           from the click on the picture to the first non-silent
+//                         sample of the cry in a buffer handed to the audio device
+// The start-up is timed by game_window, the game as main.cpp starts it (it links
+// what the game links) reporting its own paint; the cry in a child of this
+// program that builds the window the same way and watches its audio callback.
+// The rest figures are those of build/bin/shashin itself, started from a scratch
+// folder of links under a name of its own.
+//
+// The click: this child sends the press and release to the picture through Qt
+// (no X round trip) and notes the time just before the release. What is heard
+// first is noted by the mixer's own hooks: with the music playing, an effect on
+// the cry's channel; when the device was resting, the post-mix hook on the
+// whole output (it outlives the device's closing), silent until the cry.
+// Either notes when a buffer holding the cry's first non-zero sample is mixed,
+// plus that sample's place in the buffer.
+//
+// Needs a display: with DISPLAY unset it starts Xvfb (and openbox, when there) for
+// the run. The audio driver is SDL's dummy one; "no audio device" asks SDL for a
+// driver that does not exist.
+
+#include "core/fom.h"
+#include "platform/messagebox.h"
+#include "platform/picturebox.h"
+#include "platform/random.h"
+#include "platform/sounddevice.h"
+#include "screen/controls.h"
+#include "sound/deferredaudio.h"
+#include "sound/gameaudio.h"
+#include "sound/musicsynth.h"
+#include "sound/sdlaudio.h"
+
+#include "firstpaint.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <SDL_mixer.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPinnedCore = 1;
+constexpr double kSettleSeconds = 5;
+constexpr int kStartsPerRun = 4;
+constexpr int kCryChannel = 0;  // the game's one reserved channel
+const char *const kCryKey = "05";
+
+std::int64_t nowNs(clockid_t clock = CLOCK_MONOTONIC)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+void sleepSeconds(double seconds)
+{
+    timespec t{};
+    t.tv_sec = time_t(seconds);
+    t.tv_nsec = long((seconds - double(t.tv_sec)) * 1e9);
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+// --- The children that watch themselves ----------------------------------------
+
+// The game as main.cpp builds it, over the given data folder.
+struct Game
+{
+    explicit Game(const QString &dataDir)
+        : sound(makeGameAudioBackend(dataDir))  // its module is beside the data
+        , window({dataDir, &random, &messages, &sound, {}, {}})
+    {
+    }
+    DeferredAudioBackend *deferred() { return dynamic_cast<DeferredAudioBackend *>(&sound.backend()); }
+
+    ClockRandom random;
+    QtMessageBoxes messages;
+    SoundDevice sound;
+    Fom window;
+};
+
+std::atomic<std::int64_t> cryHeardAt{0};
+std::atomic_bool listeningToOutput{false};
+int mixRate = 44100;
+int mixChannels = 2;
+
+// Notes when the first non-zero sample of `stream` is due to sound.
+void noteFirstSound(const void *stream, int bytes)
+{
+    if (cryHeardAt.load() != 0)
+        return;
+    const auto *samples = static_cast<const std::int16_t *>(stream);
+    for (int i = 0; i < bytes / 2; ++i) {
+        if (samples[i] != 0) {
+            const double offset = double(i / mixChannels) / mixRate;
+            cryHeardAt = nowNs() + std::int64_t(offset * 1e9);
+            return;
+        }
+    }
+}
+
+// On the cry's own channel, while the music plays: an effect, which the mixer
+// drops when the cry ends.
+void listenToCryChannel(int, void *stream, int bytes, void *)
+{
+    noteFirstSound(stream, bytes);
+}
+
+// On the whole output, when the device was resting: nothing else sounds then.
+void listenToOutput(void *, Uint8 *stream, int bytes)
+{
+    if (listeningToOutput.load())
+        noteFirstSound(stream, bytes);
+}
+
+void clickLeft(QWidget *widget)
+{
+    const QPointF centre(widget->width() / 2.0, widget->height() / 2.0);
+    const QPointF global = widget->mapToGlobal(centre);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+// --cry: once the first page is up and the sound has come up and rested, clicks
+// the picture `clicks` times and prints "cry <ms>" for each (or "cry none"
+// without a device).
+int runCryChild(int clicks, const QString &dataDir, int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QtMessageBoxes::title());
+    Game game(dataDir);
+    if (!game.window.Form_Load())
+        return 1;
+    game.messages.setParent(&game.window);
+    bool pageUp = false;
+    FirstPaint page(
+        game.window.Lbl, [&game] { return game.window.Lbl->caption().startsWith(QStringLiteral("\r\n")); },
+        [&pageUp](long long) { pageUp = true; });
+    game.window.show();
+
+    enum class Step { Page, Sound, Rest, Listen } step = Step::Page;
+    SdlAudioBackend *sdl = nullptr;
+    std::int64_t waitUntil = 0;
+    std::int64_t clickedAt = 0;
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const std::int64_t now = nowNs();
+        switch (step) {
+        case Step::Page:
+            if (pageUp)
+                step = Step::Sound;
+            return;
+        case Step::Sound:
+            if (!game.deferred()->isReady())
+                return;
+            game.deferred()->withBackend(
+                [&sdl](AudioBackend &backend) { sdl = dynamic_cast<SdlAudioBackend *>(&backend); });
+            if (!sdl || !sdl->isDeviceOpen()) {
+                std::printf("cry none\n");
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+                return;
+            }
+            {
+                Uint16 format = 0;
+                Mix_QuerySpec(&mixRate, &format, &mixChannels);
+            }
+            Mix_SetPostMix(listenToOutput, nullptr);  // kept by the mixer when it closes
+            // A creature on show, as an album view leaves it.
+            game.window.NowBeast = QString::fromLatin1(kCryKey);
+            game.window.BakSee->show();
+            game.window.Pic->show();
+            waitUntil = now + 3'000'000'000;
+            step = Step::Rest;
+            return;
+        case Step::Rest:
+            if (now < waitUntil || sdl->isCryPlaying())
+                return;
+            cryHeardAt = 0;
+            // Effects on a channel go when it stops; this one waits on an idle channel.
+            if (sdl->isDeviceOpen())
+                Mix_RegisterEffect(kCryChannel, listenToCryChannel, nullptr, nullptr);
+            else
+                listeningToOutput = true;
+            clickedAt = nowNs();
+            clickLeft(game.window.Pic);
+            step = Step::Listen;
+            return;
+        case Step::Listen:
+            if (cryHeardAt.load() == 0 && now - clickedAt < 2'000'000'000)
+                return;
+            listeningToOutput = false;
+            if (cryHeardAt.load() == 0)
+                std::printf("cry missed\n");
+            else
+                std::printf("cry %.3f\n", double(cryHeardAt.load() - clickedAt) / 1e6);
+            std::fflush(stdout);
+            if (--clicks == 0) {
+                QCoreApplication::exit(0);
+                return;
+            }
+            // Long enough for the cry to end and the sound to come to rest again.
+            waitUntil = now + 4'000'000'000;
+            step = Step::Rest;
+            return;
+        }
+    });
+    poll.start(1);
+    const int result = QApplication::exec();
+    // The window is never closed: closing saves the album into the data folder.
+    std::_Exit(result);
+}
+
+// --- Children, seen from outside ------------------------------------------------
+
+struct Child
+{
+    pid_t pid = -1;
+    int out = -1;
+    std::int64_t startedAt = 0;
+    std::string pending;
+};
+
+using Environment = std::map<std::string, std::string>;
+
+Child spawn(const std::vector<std::string> &command, const Environment &extra, bool pinned = true)
+{
+    std::vector<char *> argv;
+    for (const std::string &word : command)
+        argv.push_back(const_cast<char *>(word.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> environment;
+    for (char **e = environ; *e; ++e) {
+        const std::string entry(*e);
+        if (!extra.count(entry.substr(0, entry.find('='))))
+            environment.push_back(entry);
+    }
+    for (const auto &[name, value] : extra)
+        environment.push_back(name + "=" + value);
+    std::vector<char *> envp;
+    for (std::string &entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return {};
+    Child child;
+    child.startedAt = nowNs();
+    child.pid = fork();
+    if (child.pid == 0) {
+        cpu_set_t cores;
+        CPU_ZERO(&cores);
+        CPU_SET(kPinnedCore, &cores);
+        if (pinned)
+            sched_setaffinity(0, sizeof cores, &cores);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(fds[1], 1);
+        dup2(null, 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    child.out = fds[0];
+    return child;
+}
+
+// The next line the child writes, or nothing once `seconds` have passed.
+std::optional<std::string> readLine(Child &child, double seconds)
+{
+    const std::int64_t deadline = nowNs() + std::int64_t(seconds * 1e9);
+    for (;;) {
+        if (const auto end = child.pending.find('\n'); end != std::string::npos) {
+            std::string line = child.pending.substr(0, end);
+            child.pending.erase(0, end + 1);
+            return line;
+        }
+        const std::int64_t left = deadline - nowNs();
+        if (left <= 0)
+            return std::nullopt;
+        pollfd p{child.out, POLLIN, 0};
+        if (poll(&p, 1, int(left / 1000000) + 1) <= 0)
+            continue;
+        char buffer[256];
+        const ssize_t got = read(child.out, buffer, sizeof buffer);
+        if (got <= 0)
+            return std::nullopt;
+        child.pending.append(buffer, size_t(got));
+    }
+}
+
+void stop(Child &child, int signal = SIGKILL)
+{
+    if (child.pid > 0) {
+        kill(child.pid, signal);
+        waitpid(child.pid, nullptr, 0);
+    }
+    if (child.out >= 0)
+        close(child.out);
+    child = {};
+}
+
+struct Tasks
+{
+    double cpuNs = 0;
+    double wakeups = 0;
+};
+
+Tasks sampleTasks(pid_t pid)
+{
+    Tasks sum;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(task) + QStringLiteral("/schedstat"));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = file.readAll().simplified().split(' ');
+        sum.cpuNs += fields.value(0).toDouble();
+        sum.wakeups += fields.value(2).toDouble();
+    }
+    return sum;
+}
+
+double peakMiB(pid_t pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).simplified().split(' ').value(0).toDouble() / 1024;
+    }
+    return -1;
+}
+
+struct Rest
+{
+    double cpuPercent = -1;
+    double wakeupsPerSecond = -1;
+    double peakMiB = -1;
+};
+
+Rest measureRest(const std::vector<std::string> &command, const Environment &environment, double seconds)
+{
+    Child child = spawn(command, environment);
+    Rest rest;
+    sleepSeconds(kSettleSeconds);
+    const Tasks before = sampleTasks(child.pid);
+    const std::int64_t from = nowNs();
+    sleepSeconds(seconds);
+    const Tasks after = sampleTasks(child.pid);
+    const double wall = double(nowNs() - from);
+    const double peak = peakMiB(child.pid);
+    if (waitpid(child.pid, nullptr, WNOHANG) == 0 && peak > 0) {
+        rest.cpuPercent = 100 * (after.cpuNs - before.cpuNs) / wall;
+        rest.wakeupsPerSecond = (after.wakeups - before.wakeups) / (wall / 1e9);
+        rest.peakMiB = peak;
+    }
+    stop(child);
+    return rest;
+}
+
+double startToPaint(const std::vector<std::string> &command, const Environment &environment)
+{
+    Child child = spawn(command, environment);
+    double ms = -1;
+    while (const auto line = readLine(child, 30)) {
+        if (line->rfind("painted ", 0) == 0) {
+            ms = double(std::stoll(line->substr(8)) - child.startedAt) / 1e6;
+            break;
+        }
+    }
+    stop(child);
+    return ms;
+}
+
+std::vector<double> cryLatencies(const std::vector<std::string> &command, const Environment &environment)
+{
+    Child child = spawn(command, environment);
+    std::vector<double> latencies;
+    while (const auto line = readLine(child, 30)) {
+        if (line->rfind("cry ", 0) != 0)
+            continue;
+        const std::string value = line->substr(4);
+        if (value == "none")
+            break;
+        latencies.push_back(value == "missed" ? -1 : std::stod(value));
+    }
+    stop(child);
+    return latencies;
+}
+
+// CPU per second of music when the whole piece is rendered offline with the
+// game's synthesizer settings: what live music cannot go below.
+double offlineSynthesisPercent(const QString &music)
+{
+    auto synth = MusicSynth::create(gameSoundFont(), 44100);
+    if (!synth || !synth->openFile(music))
+        return -1;
+    synth->play();
+    std::vector<std::int16_t> block(2 * 512);
+    std::int64_t frames = 0;
+    const std::int64_t cpuFrom = nowNs(CLOCK_THREAD_CPUTIME_ID);
+    while (synth->isPlaying() && frames < 600 * 44100) {
+        synth->render(block.data(), 512);
+        frames += 512;
+    }
+    const double cpu = double(nowNs(CLOCK_THREAD_CPUTIME_ID) - cpuFrom);
+    return 100 * cpu / (double(frames) / 44100 * 1e9);
+}
+
+// --- Where the children run -----------------------------------------------------
+
+// A display of our own when there is none: Xvfb, and openbox on it if installed.
+struct Stage
+{
+    Child server;
+    Child windowManager;
+    std::string name;
+    std::string description;
+
+    ~Stage()
+    {
+        stop(windowManager, SIGTERM);
+        stop(server, SIGTERM);  // lets it remove its lock and socket
+    }
+
+    bool start()
+    {
+        if (const char *display = std::getenv("DISPLAY"); display && *display) {
+            name = display;
+            description = "the display " + name;
+            return true;
+        }
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            return false;
+        // Xvfb picks a free display and writes its number to the given descriptor.
+        server = spawn({xvfb.toStdString(), "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
+                       false);
+        const auto number = readLine(server, 10);
+        if (!number || number->empty())
+            return false;
+        name = ":" + *number;
+        description = "Xvfb " + name + " 1280x1024";
+        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        if (openbox.isEmpty()) {
+            description += ", no window manager (install openbox)";
+            return true;
+        }
+        windowManager = spawn({openbox.toStdString()}, {{"DISPLAY", name}}, false);
+        sleepSeconds(1);  // managing the screen before the first window maps
+        description += " with openbox";
+        return true;
+    }
+};
+
+// A folder of the game's for the rest runs: the executable linked or copied (it
+// finds its data and its sound module beside itself) under a name of its own, so
+// that nothing aimed at a running "shashin" touches it, and the rest linked,
+// bgm.mid only with `music`.
+const char *const kRestingGame = "shashin-resting";
+
+bool makeGameFolder(const QString &gameDir, const QString &folder, bool music)
+{
+    QDir(folder).mkpath(QStringLiteral("bgm"));
+    const QString exe = folder + u'/' + QLatin1String(kRestingGame);
+    if (link(QFile::encodeName(gameDir + QStringLiteral("/shashin")).constData(), QFile::encodeName(exe).constData()) != 0
+        && !QFile::copy(gameDir + QStringLiteral("/shashin"), exe))
+        return false;
+    // The data and the sound module, wherever it is: all but the executable and bgm/.
+    for (const QString &name : QDir(gameDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+        if (name != u"shashin" && name != u"bgm")
+            QFile::link(gameDir + u'/' + name, folder + u'/' + name);
+    }
+    const QDir bgm(gameDir + QStringLiteral("/bgm"));
+    for (const QString &name : bgm.entryList(QDir::Files)) {
+        if (music || name != u"bgm.mid")
+            QFile::link(bgm.filePath(name), folder + QStringLiteral("/bgm/") + name);
+    }
+    return true;
+}
+
+// --- The table --------------------------------------------------------------------
+
+struct Figures
+{
+    std::vector<double> values;
+    void add(double value)
+    {
+        if (value >= 0)
+            values.push_back(value);
+    }
+    void add(const std::vector<double> &more)
+    {
+        for (double value : more)
+            add(value);
+    }
+    bool empty() const { return values.empty(); }
+    double median() const
+    {
+        std::vector<double> v = values;
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    }
+    double min() const { return *std::min_element(values.begin(), values.end()); }
+    double max() const { return *std::max_element(values.begin(), values.end()); }
+};
+
+std::string cell(const Figures &f, const char *unit, int decimals)
+{
+    if (f.empty())
+        return "-";
+    char text[96];
+    std::snprintf(text, sizeof text, "%.*f %s (%.*f–%.*f)", decimals, f.median(), unit, decimals, f.min(), decimals,
+                  f.max());
+    return text;
+}
+
+enum class Compare { Ratio, Difference, None };
+
+void row(const char *what, const Figures &game, const Figures &bare, const char *unit, int decimals, Compare compare)
+{
+    std::string relation;
+    if (!game.empty() && !bare.empty() && compare != Compare::None) {
+        char text[64];
+        const double difference = game.median() - bare.median();
+        if (compare == Compare::Ratio && bare.median() > 0)
+            std::snprintf(text, sizeof text, "%.2f× (%+.*f %s)", game.median() / bare.median(), decimals, difference, unit);
+        else
+            std::snprintf(text, sizeof text, "%+.*f %s", decimals, difference, unit);
+        relation = text;
+    }
+    std::printf("%-34s %-30s %-30s %s\n", what, cell(game, unit, decimals).c_str(),
+                compare == Compare::None ? "" : cell(bare, unit, decimals).c_str(), relation.c_str());
+}
+
+std::string loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return "?";
+    const QList<QByteArray> words = file.readAll().split(' ');
+    return (words.value(0) + ' ' + words.value(1) + ' ' + words.value(2)).toStdString();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc >= 3 && std::strcmp(argv[1], "--cry") == 0)
+        return runCryChild(3, QString::fromLocal8Bit(argv[2]), argc, argv);
+
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const double seconds = argc > 2 ? std::max(1.0, std::atof(argv[2])) : 10;
+    const QString benchDir = QCoreApplication::applicationDirPath();
+    const QString gameDir = QDir(benchDir + QStringLiteral("/../bin")).absolutePath();
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    const std::string bare = (benchDir + QStringLiteral("/bare_window")).toStdString();
+    const std::string gameWindow = (benchDir + QStringLiteral("/game_window")).toStdString();
+    if (!QFileInfo::exists(gameDir + QStringLiteral("/bgm/bgm.mid")) || !QFileInfo::exists(QString::fromStdString(bare))
+        || !QFileInfo::exists(QString::fromStdString(gameWindow))) {
+        std::fprintf(stderr, "build the game, bare_window and game_window first\n");
+        return 1;
+    }
+    if (sysconf(_SC_NPROCESSORS_ONLN) <= kPinnedCore) {
+        std::fprintf(stderr, "needs at least %d cores\n", kPinnedCore + 1);
+        return 1;
+    }
+    Stage display;
+    if (!display.start()) {
+        std::fprintf(stderr, "no DISPLAY and no Xvfb to start (apt-get install xvfb openbox)\n");
+        return 1;
+    }
+    QTemporaryDir scratch(benchDir + QStringLiteral("/rest-XXXXXX"));
+    const QString musicDir = scratch.path() + QStringLiteral("/music");
+    const QString silentDir = scratch.path() + QStringLiteral("/no-music");
+    if (!scratch.isValid() || !makeGameFolder(gameDir, musicDir, true) || !makeGameFolder(gameDir, silentDir, false)) {
+        std::fprintf(stderr, "cannot prepare %s\n", qPrintable(scratch.path()));
+        return 1;
+    }
+    const std::string game = (musicDir + u'/' + QLatin1String(kRestingGame)).toStdString();
+    const std::string silentGame = (silentDir + u'/' + QLatin1String(kRestingGame)).toStdString();
+
+    const Environment sound{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "dummy"}};
+    const Environment noDevice{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "no-such-driver"}};
+    const std::string load = loadAverage();
+    std::fprintf(stderr, "%d runs of about %.0f s each\n", runs, 4 * (kSettleSeconds + seconds) + 25);
+    // Once each untimed, so that no run pays for cold caches.
+    startToPaint({bare}, sound);
+    startToPaint({gameWindow, gameDir.toStdString()}, sound);
+
+    Figures startGame, startBare;
+    Figures cpuMusic, cpuSilent, cpuNoDevice, cpuBare;
+    Figures wakeMusic, wakeSilent, wakeNoDevice, wakeBare;
+    Figures memMusic, memSilent, memNoDevice, memBare;
+    Figures crySilent, cryMusic, floor;
+    for (int run = 0; run < runs; ++run) {
+        std::fprintf(stderr, "run %d/%d\n", run + 1, runs);
+        // Starts are quick and vary the most: several each run, in turn.
+        for (int turn = 0; turn < 2 * kStartsPerRun; ++turn) {
+            if (turn % 2 == run % 2)
+                startBare.add(startToPaint({bare}, sound));
+            else
+                startGame.add(startToPaint({gameWindow, gameDir.toStdString()}, sound));
+        }
+        auto restOf = [&](Figures &cpu, Figures &wake, Figures &mem, const std::vector<std::string> &command,
+                          const Environment &environment) {
+            const Rest rest = measureRest(command, environment, seconds);
+            cpu.add(rest.cpuPercent);
+            wake.add(rest.wakeupsPerSecond);
+            mem.add(rest.peakMiB);
+        };
+        for (int turn = 0; turn < 4; ++turn) {
+            switch ((turn + run) % 4) {
+            case 0: restOf(cpuBare, wakeBare, memBare, {bare}, sound); break;
+            case 1: restOf(cpuMusic, wakeMusic, memMusic, {game}, sound); break;
+            case 2: restOf(cpuSilent, wakeSilent, memSilent, {silentGame}, sound); break;
+            case 3: restOf(cpuNoDevice, wakeNoDevice, memNoDevice, {game}, noDevice); break;
+            }
+        }
+        crySilent.add(cryLatencies({self, "--cry", silentDir.toStdString()}, sound));
+        cryMusic.add(cryLatencies({self, "--cry", gameDir.toStdString()}, sound));
+        floor.add(offlineSynthesisPercent(gameDir + QStringLiteral("/bgm/bgm.mid")));
+    }
+
+    std::printf("shashin at rest against a bare Qt window: %d runs (starts: %d), %.0f s at rest after %.0f s, "
+                "medians (min–max)\n",
+                runs, runs * kStartsPerRun, seconds, kSettleSeconds);
+    std::printf("%ld cores, load average %s before and %s after; children pinned to core %d\n",
+                sysconf(_SC_NPROCESSORS_ONLN), load.c_str(), loadAverage().c_str(), kPinnedCore);
+    std::printf("%s; audio: SDL dummy driver\n\n", display.description.c_str());
+    std::printf("%-34s %-30s %-30s %s\n", "", "game", "bare window", "game / bare");
+    row("start to first paint", startGame, startBare, "ms", 1, Compare::Ratio);
+    row("CPU at rest, music", cpuMusic, cpuBare, "%", 3, Compare::Ratio);
+    row("CPU at rest, no bgm.mid", cpuSilent, cpuBare, "%", 3, Compare::Ratio);
+    row("CPU at rest, no audio device", cpuNoDevice, cpuBare, "%", 3, Compare::Ratio);
+    row("wake-ups at rest, music", wakeMusic, wakeBare, "/s", 0, Compare::Ratio);
+    row("wake-ups at rest, no bgm.mid", wakeSilent, wakeBare, "/s", 0, Compare::Ratio);
+    row("wake-ups at rest, no audio device", wakeNoDevice, wakeBare, "/s", 0, Compare::Ratio);
+    row("peak memory, music", memMusic, memBare, "MiB", 1, Compare::Difference);
+    row("peak memory, no bgm.mid", memSilent, memBare, "MiB", 1, Compare::Difference);
+    row("peak memory, no audio device", memNoDevice, memBare, "MiB", 1, Compare::Difference);
+    row("cry latency, no bgm.mid", crySilent, {}, "ms", 1, Compare::None);
+    row("cry latency, music", cryMusic, {}, "ms", 1, Compare::None);
+    row("offline synthesis of bgm.mid", floor, {}, "%", 3, Compare::None);
+    return 0;
+}
