@@ -76,8 +76,6 @@ private slots:
     void pictureIsRightAfterEveryResize();
     void countAndClear_data();
     void countAndClear();
-    void noBoxWithoutASelectionOrOnTheCurrentAlbum();
-    void pictureStaysWhilePressedAndCries();
 };
 
 void TestAlbum::selectingShowsTheCreature()
@@ -90,22 +88,40 @@ void TestAlbum::selectingShowsTheCreature()
     game.startPlaying();
     Fom &w = game.window();
     w.Lbl->setCaption(QStringLiteral("前の言葉"));
+    rightPress(w.Lst[2], 19);  // a right press neither selects nor, with nothing selected, asks
+    QCOMPARE(w.Lst[2]->listIndex(), -1);
     selectRow(w.Lst[2], 19);
     QVERIFY(w.BakSee->isVisible());
     QVERIFY(showsPicture(w.Pic, true));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n一行目\r\n\r\n三行目"));
     QCOMPARE(w.NowBeast, QStringLiteral("19"));
     QCOMPARE(w.Lbl->caption(), QStringLiteral("前の言葉"));
+    // Pressed, any button: the border goes and the picture fills the box; a click cries.
+    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        QTest::mousePress(w.Pic, button);
+        QVERIFY(showsPicture(w.Pic, false));
+        QTest::mouseRelease(w.Pic, button);
+        QVERIFY(showsPicture(w.Pic, true));
+    }
+    game.sound().clearSent();
+    QTest::mouseClick(w.Pic, Qt::LeftButton);
+    QTest::mouseClick(w.Pic, Qt::LeftButton);
+    const QString cry = QStringLiteral("PlayWave ") + w.PathBgm + QStringLiteral("19.wav");
+    QCOMPARE(game.sound().sent().filter(QStringLiteral("PlayWave")), (QStringList{cry, cry}));
     QTest::keyClick(w.Lst[2], Qt::Key_Up);  // the keys show one creature after another
     QCOMPARE(w.NowBeast, QStringLiteral("18"));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n十八"));
-    // Selecting in the current album shows nothing of it.
+    // Selecting in the current album shows nothing of it, and no button there asks.
     w.BakSee->hide();
     w.Lst[0]->addRow(QStringLiteral("現像前"));
     w.Lst[1]->addRow(QStringLiteral("05"));
     selectRow(w.Lst[0], 0);
+    rightPress(w.Lst[0], 0);
+    QTest::mousePress(w.Lst[2]->viewport(), Qt::MiddleButton);
     QVERIFY(!w.BakSee->isVisible());
     QCOMPARE(w.NowBeast, QStringLiteral("18"));
+    QVERIFY(game.messages.shown.isEmpty());
+    QCOMPARE(w.Lst[2]->listCount(), 20);
 }
 
 void TestAlbum::picturesByTheirContent_data()
@@ -252,47 +268,6 @@ void TestAlbum::countAndClear()
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n見えている"));
     w.close();
     QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")).isEmpty(), cleared);
-}
-
-void TestAlbum::noBoxWithoutASelectionOrOnTheCurrentAlbum()
-{
-    GameFixture game;
-    fillEternalAlbum(game, 4);
-    game.startPlaying();
-    Fom &w = game.window();
-    rightPress(w.Lst[2], 2);  // a right press does not select, and nothing is selected
-    QCOMPARE(w.Lst[2]->listIndex(), -1);
-    selectRow(w.Lst[2], 2);
-    w.Lst[0]->addRow(QStringLiteral("現像前"));
-    w.Lst[1]->addRow(QStringLiteral("05"));
-    selectRow(w.Lst[0], 0);
-    rightPress(w.Lst[0], 0);
-    QTest::mousePress(w.Lst[2]->viewport(), Qt::MiddleButton);
-    QVERIFY(game.messages.shown.isEmpty());
-    QCOMPARE(w.Lst[2]->listCount(), 4);
-}
-
-void TestAlbum::pictureStaysWhilePressedAndCries()
-{
-    GameFixture game;
-    fillEternalAlbum(game, 20);
-    game.writePicture(QStringLiteral("19"), "PNG");
-    game.startPlaying();
-    Fom &w = game.window();
-    selectRow(w.Lst[2], 19);
-    QVERIFY(showsPicture(w.Pic, true));
-    // Pressed, any button: the border goes and the picture fills the box.
-    for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
-        QTest::mousePress(w.Pic, button);
-        QVERIFY(showsPicture(w.Pic, false));
-        QTest::mouseRelease(w.Pic, button);
-        QVERIFY(showsPicture(w.Pic, true));
-    }
-    game.sound().clearSent();
-    QTest::mouseClick(w.Pic, Qt::LeftButton);
-    QTest::mouseClick(w.Pic, Qt::LeftButton);
-    const QString cry = QStringLiteral("PlayWave ") + w.PathBgm + QStringLiteral("19.wav");
-    QCOMPARE(game.sound().sent().filter(QStringLiteral("PlayWave")), (QStringList{cry, cry}));
 }
 
 QTEST_MAIN(TestAlbum)

@@ -24,7 +24,6 @@ class TestPlatform : public QObject
 private slots:
     void lineEnds_data();
     void lineEnds();
-    void fileNumbers();
     void drawsStayBelowOne();
     void messageBoxAnswers_data();
     void messageBoxAnswers();
@@ -73,28 +72,6 @@ void TestPlatform::lineEnds()
     QFile out(dir.filePath(QStringLiteral("out")));
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(out.readAll(), written);
-}
-
-void TestPlatform::fileNumbers()
-{
-    QTemporaryDir dir;
-    const QString a = dir.filePath(QStringLiteral("a"));
-    QFile file(a);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x\r\n") == 3);
-    file.close();
-    TextFiles files;
-    QCOMPARE(files.nextFree(), 1);
-    QVERIFY(files.close(1));  // closing a number that is not open is no error
-    QVERIFY(!files.openForReading(0, a));
-    QVERIFY(!files.openForReading(1, dir.filePath(QStringLiteral("missing"))));
-    QVERIFY(files.openForReading(files.nextFree(), a));
-    QVERIFY(!files.openForReading(1, a));  // already open
-    QVERIFY(files.openForWriting(files.nextFree(), dir.filePath(QStringLiteral("b"))));
-    QCOMPARE(files.nextFree(), 3);
-    QVERIFY(!files.writeLine(1, QStringLiteral("no")));  // open for reading
-    QVERIFY(files.close(1));
-    QCOMPARE(files.nextFree(), 1);
-    // A file still open for writing when the files go is thrown away.
 }
 
 void TestPlatform::drawsStayBelowOne()

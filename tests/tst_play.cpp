@@ -35,7 +35,6 @@ class TestPlay : public QObject
 
 private slots:
     void roadOfOnePhotograph();
-    void placeButtons();
     void cameraButtons_data();
     void cameraButtons();
     void moneyIsCappedAndMayGoNegative();
@@ -54,10 +53,20 @@ void TestPlay::roadOfOnePhotograph()
     game.startPlaying();
     Fom &w = game.window();
 
+    w.BakSee->show();
+    game.random.pushAll({0.95f, 0.95f, 0.95f});  // 土: 9 円, earth +9, forest -9
+    QTest::mouseClick(w.Com[2], Qt::LeftButton);
+    QCOMPARE(w.PlacePoint, (PlacePoints{-9, 0, 9}));
+    QVERIFY(!w.BakSee->isVisible());
+    game.random.pushAll({0.45f});
+    const int before = game.random.taken();
+    QTest::mouseClick(w.Com[3], Qt::LeftButton);  // 戻る: 4 円 by one draw, the points wiped
+    QCOMPARE(game.random.taken() - before, 1);
+    QCOMPARE(w.PlacePoint, (PlacePoints{0, 0, 0}));
     game.random.pushAll({0.35f, 0.55f, 0.25f});  // 森: 3 円, forest +5, water -2
     QTest::mouseClick(w.Com[0], Qt::LeftButton);
     QCOMPARE(w.Lbl->caption(), QStringLiteral("移動したよ"));
-    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-3円"));
+    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-16円"));
     QCOMPARE(w.PlacePoint, (PlacePoints{5, -2, 0}));
 
     game.random.pushAll({0.9f, 0.1f, 0.7f});  // still the edge case: roll 90, then "0" and "2"
@@ -76,12 +85,12 @@ void TestPlay::roadOfOnePhotograph()
     QTest::mouseClick(w.ComMove[2], Qt::LeftButton);  // 現像
     QVERIFY(!w.BakSee->isVisible());
     QCOMPARE(w.Lst[0]->list(0), QStringLiteral("判定前"));
-    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-13円"));
+    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-26円"));
 
     QTest::mouseClick(w.ComMove[3], Qt::LeftButton);  // 判定
     QCOMPARE(w.Lbl->caption(), QStringLiteral("これは生き物02だな。\r\nよく見つけたね"));
     QCOMPARE(w.Lst[0]->list(0), QStringLiteral("生き物02"));
-    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-113円"));
+    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-126円"));
 
     QTest::mouseClick(w.ComMove[1], Qt::LeftButton);  // アルバム: picture and description
     QVERIFY(w.Pic->isVisible());
@@ -90,29 +99,11 @@ void TestPlay::roadOfOnePhotograph()
 
     QTest::mouseClick(w.ComMove[4], Qt::LeftButton);  // 送信
     QCOMPARE(w.Lbl->caption(), QStringLiteral("あんまり珍しくないな\r\n120円支払おう"));
-    QCOMPARE(w.LblMoney->caption(), QStringLiteral("7円"));
+    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-6円"));
     QCOMPARE(w.Lst[0]->listCount() + w.Lst[1]->listCount(), 0);
     QCOMPARE(rows(w.Lst[2]), QStringList{QStringLiteral("生き物02")});
     QCOMPARE(rows(w.Lst[3]), QStringList{QStringLiteral("02")});
     QVERIFY(game.messages.shown.isEmpty());
-}
-
-void TestPlay::placeButtons()
-{
-    GameFixture game;
-    game.startPlaying();
-    Fom &w = game.window();
-    w.BakSee->show();
-    game.random.pushAll({0.95f, 0.95f, 0.95f});  // 9 円, +9, -9
-    QTest::mouseClick(w.Com[2], Qt::LeftButton);  // 土: earth up, forest down
-    QCOMPARE(w.PlacePoint, (PlacePoints{-9, 0, 9}));
-    QVERIFY(!w.BakSee->isVisible());
-    game.random.pushAll({0.45f});
-    const int before = game.random.taken();
-    QTest::mouseClick(w.Com[3], Qt::LeftButton);  // 戻る: one draw, the points wiped
-    QCOMPARE(game.random.taken() - before, 1);
-    QCOMPARE(w.PlacePoint, (PlacePoints{0, 0, 0}));
-    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-13円"));
 }
 
 void TestPlay::cameraButtons_data()
@@ -251,6 +242,8 @@ void TestPlay::wholeGameToTheGoodEndingAndAcrossARestart()
     QTest::mousePress(w.ComNext, Qt::RightButton);  // skipped: a new game at once
     QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\nopn p1 一\r\nopn p1 二\r\n"));
     QCOMPARE(w.Money, 0);
+    QCOMPARE(w.LblMoney->caption(), QStringLiteral("0円"));
+    QCOMPARE(w.Lst[0]->listCount() + w.Lst[1]->listCount(), 0);
     QCOMPARE(w.PlacePoint, (PlacePoints{0, 0, 0}));
     QVERIFY(!w.BeastKnown[9]);
 

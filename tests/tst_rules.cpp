@@ -1,16 +1,13 @@
 #include "camera/rules.h"
 #include "explore/wander.h"
 #include "platform/codepage.h"
-#include "platform/random.h"
 #include "screen/layout.h"
-#include "story/fade.h"
 #include "support/scripted.h"
 
-#include <QSet>
 #include <QTest>
 
 // The rules that need no window, at their edges: what a shot catches, what the
-// professor pays, how a step leans the places, a fade step, the 4:3 arithmetic
+// professor pays, how a step leans the places, the 4:3 arithmetic
 // and the code page.
 class TestRules : public QObject
 {
@@ -19,13 +16,10 @@ class TestRules : public QObject
 private slots:
     void catchKey_data();
     void catchKey();
-    void catchesOverManyShots();
     void payment_data();
     void payment();
     void wander_data();
     void wander();
-    void fadeStep_data();
-    void fadeStep();
     void layoutArithmetic_data();
     void layoutArithmetic();
     void codePage932_data();
@@ -87,34 +81,6 @@ void TestRules::catchKey()
     QCOMPARE(random.taken(), drawsTaken);
 }
 
-void TestRules::catchesOverManyShots()
-{
-    ClockRandom random(20261206);
-    const auto shots = [&](const QList<int> &places, int count) {
-        QHash<QString, int> seen;
-        for (int i = 0; i < count; ++i)
-            ++seen[::catchKey(points(places), random)];
-        return seen;
-    };
-    // At the start 49 in 100 shots catch, evenly one of the six.
-    const QHash<QString, int> start = shots({0, 0, 0}, 100000);
-    QVERIFY2(qAbs(start.value({}) / 100000.0 - 0.51) < 0.006, qPrintable(QString::number(start.value({}))));
-    QCOMPARE(QSet<QString>(start.keyBegin(), start.keyEnd()), (QSet<QString>{"", "00", "01", "02", "10", "11", "12"}));
-    // A best value of 11 never catches, 12 does; each rarity band needs its value.
-    QCOMPARE(shots({11, 0, -5}, 20000).size(), 1);
-    QVERIFY(shots({0, -20, 12}, 20000).size() > 1);
-    const QList<QPair<int, int>> highestRarity{{31, 2}, {32, 4}, {51, 4}, {52, 6}, {71, 6}, {72, 8}, {99, 8}};
-    for (const auto &[best, rarity] : highestRarity) {
-        const QHash<QString, int> seen = shots({0, best, 0}, 40000);
-        int top = -1;
-        for (auto it = seen.keyBegin(); it != seen.keyEnd(); ++it)
-            top = std::max(top, it->isEmpty() ? -1 : it->at(1).digitValue());
-        QVERIFY2(top == rarity, qPrintable(QStringLiteral("best %1: rarity up to %2").arg(best).arg(top)));
-    }
-    // The legendary one only at 100, about once in a hundred shots.
-    QVERIFY(qAbs(shots({100, 0, 0}, 100000).value(QStringLiteral("09")) / 100000.0 - 0.01) < 0.0015);
-}
-
 void TestRules::payment_data()
 {
     QTest::addColumn<QString>("status");
@@ -160,31 +126,6 @@ void TestRules::wander()
     PlacePoints p = points(before);
     ::wander(p, place, 7, 4);
     QCOMPARE(p, points(after));
-}
-
-void TestRules::fadeStep_data()
-{
-    QTest::addColumn<QList<int>>("start");
-    QTest::addColumn<QList<float>>("draws");
-    QTest::addColumn<QList<int>>("after");
-    QTest::newRow("from black, 0 to 49 a step") << QList<int>{0, 0, 0} << QList<float>{0.0f, 0.5f, 0.999f}
-                                               << QList<int>{0, 25, 49};
-    QTest::newRow("stops at white") << QList<int>{250, 230, 254} << QList<float>{0.2f, 0.6f, 0.03f}
-                                    << QList<int>{255, 255, 255};
-    QTest::newRow("white draws nothing") << QList<int>{255, 100, 255} << QList<float>{0.1f} << QList<int>{255, 105, 255};
-}
-
-void TestRules::fadeStep()
-{
-    QFETCH(QList<int>, start);
-    QFETCH(QList<float>, draws);
-    QFETCH(QList<int>, after);
-    ScriptedRandom random;
-    for (float r : draws)
-        random.push(r);
-    std::array<std::int16_t, 3> rgb{std::int16_t(start[0]), std::int16_t(start[1]), std::int16_t(start[2])};
-    QCOMPARE(::fadeStep(rgb, random), after[0] + 256 * after[1] + 65536 * after[2]);
-    QCOMPARE(random.taken(), draws.size());
 }
 
 void TestRules::layoutArithmetic_data()

@@ -41,7 +41,6 @@ private slots:
     void labelBeneathAVisiblePanelIsNotSeen();
     void layoutAtSeveralSizes_data();
     void layoutAtSeveralSizes();
-    void widthFollowsTheHeightAlone();
     void tooLowOrMaximised();
 };
 
@@ -186,22 +185,15 @@ void TestScreen::layoutAtSeveralSizes()
     QCOMPARE(w.LblSyasin->font().pointSize(), f + 5);
 }
 
-void TestScreen::widthFollowsTheHeightAlone()
+void TestScreen::tooLowOrMaximised()
 {
     GameFixture game;
     game.start();
     Fom &w = game.window();
     QTRY_VERIFY(w.frameGeometry().width() > 0);
     const QRect before = w.frameGeometry();
-    w.resize(w.width() + 120, w.height());  // dragging a side
+    w.resize(w.width() + 120, w.height());  // dragging a side: the height alone decides
     QTRY_COMPARE(w.frameGeometry(), before);
-}
-
-void TestScreen::tooLowOrMaximised()
-{
-    GameFixture game;
-    game.start();
-    Fom &w = game.window();
     const QRect lbl = w.Lbl->geometry();
     w.resize(w.width(), 50 - (w.frameGeometry().height() - w.height()));  // under 800 twips: nothing moves
     QTRY_COMPARE(w.frameGeometry().width(), twips::toPixels(*layout::aspectWidth(w.outerHeightTwips()), twips::dpiOf(&w)));
