@@ -82,6 +82,7 @@ private:
     // The player counts the ticks of every track on each call; the count stays
     // the same once it has read the piece.
     int m_totalTicks = 0;
+    int m_aheadFrames = 0;  // how much music a render synthesizes ahead while it plays on
     // Synthesized for the device and not yet handed out.
     std::vector<std::int16_t> m_ahead;
     std::size_t m_aheadAt = 0;

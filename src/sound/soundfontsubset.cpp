@@ -190,11 +190,13 @@ std::unique_ptr<SoundFontSubset> SoundFontSubset::read(const QString &path)
         if (!file.seek(at))
             return nullptr;
         const QByteArray header = file.read(12);
+        if (header.size() != 12)
+            return nullptr;
         const qint64 size = qFromLittleEndian<quint32>(header.constData() + 4);
         const qint64 whole = 8 + size + (size % 2);
-        if (header.size() != 12 || at + 8 + size > end)
+        if (at + 8 + size > end)
             return nullptr;
-        if (header.startsWith("LIST")) {
+        if (header.startsWith("LIST") && size >= 4) {
             const QByteArray type = header.mid(8, 4);
             if (type == "INFO") {
                 file.seek(at);
