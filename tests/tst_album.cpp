@@ -129,14 +129,13 @@ void TestAlbum::picturesByTheirContent_data()
     QTest::addColumn<QByteArray>("format");  // the picture of "01" written in it
     QTest::addColumn<QByteArray>("bytes");   // or these bytes as it (none: no file)
     QTest::addColumn<bool>("withText");
-    for (const char *format : {"BMP", "JPEG", "PNG", "ICO"})
+    for (const char *format : {"BMP", "JPEG", "PNG"})
         QTest::newRow(format) << QByteArray(format) << QByteArray() << true;
     QByteArray hostile("BM");
     hostile += QByteArray(12, '\0') + QByteArray::fromHex("28000000a0860100a08601000100200000") + QByteArray(23, '\0');
     QTest::newRow("no picture, no text") << QByteArray() << QByteArray() << false;
     QTest::newRow("not a picture") << QByteArray() << QByteArray("these are not the pixels") << true;
     QTest::newRow("a bitmap claiming 100000 x 100000") << QByteArray() << hostile << true;
-    QTest::newRow("truncated JPEG") << QByteArray() << QByteArray::fromHex("ffd8ffe000104a46494600010100") << true;
 }
 
 void TestAlbum::picturesByTheirContent()

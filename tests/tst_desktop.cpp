@@ -10,16 +10,26 @@
 // Xvfb, openbox or the X utilities are not installed.
 namespace {
 
-// Runs an X tool on `display` and returns what it printed.
-QString x11(const QString &display, const QString &tool, const QStringList &arguments)
+std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments, const QString &display,
+                                QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
 {
-    QProcess process;
+    auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), display);
-    process.setProcessEnvironment(environment);
-    process.start(tool, arguments);
-    process.waitForFinished(5000);
-    return QString::fromLocal8Bit(process.readAllStandardOutput());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(channels);
+    process->start(program, arguments);
+    return process;
+}
+
+// Runs an X tool on `display` and returns what it printed (its complaints are
+// those of a window not yet there).
+QString x11(const QString &display, const QString &tool, const QStringList &arguments)
+{
+    const auto process = start(tool, arguments, display, QProcess::SeparateChannels);
+    process->waitForFinished(5000);
+    return QString::fromLocal8Bit(process->readAllStandardOutput());
 }
 
 int field(const QString &text, const QString &name)
@@ -45,18 +55,6 @@ QRect outerWindow(const QString &display)
     return QRect(field(info, QStringLiteral("Absolute upper-left X")) - left,
                  field(info, QStringLiteral("Absolute upper-left Y")) - top,
                  field(info, QStringLiteral("Width")) + left + right, field(info, QStringLiteral("Height")) + top + bottom);
-}
-
-std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments, const QString &display)
-{
-    auto process = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(program, arguments);
-    return process;
 }
 
 } // namespace

@@ -7,8 +7,8 @@
 #include <QTest>
 
 // The rules that need no window, at their edges: what a shot catches, what the
-// professor pays, how a step leans the places, the 4:3 arithmetic
-// and the code page.
+// professor pays, the 4:3 arithmetic and the code page. (How a step leans the
+// places is played through the window in tst_play.)
 class TestRules : public QObject
 {
     Q_OBJECT
@@ -18,8 +18,6 @@ private slots:
     void catchKey();
     void payment_data();
     void payment();
-    void wander_data();
-    void wander();
     void layoutArithmetic_data();
     void layoutArithmetic();
     void codePage932_data();
@@ -105,27 +103,6 @@ void TestRules::payment()
     const Payment p = paymentFor(status, key);
     QCOMPARE(p.words, words);
     QCOMPARE(p.amount, amount);
-}
-
-void TestRules::wander_data()
-{
-    QTest::addColumn<QList<int>>("before");
-    QTest::addColumn<int>("place");
-    QTest::addColumn<QList<int>>("after");  // with a gain of 7 and a loss of 4
-    QTest::newRow("forest leans water away") << QList<int>{0, 0, 0} << 0 << QList<int>{7, -4, 0};
-    QTest::newRow("water leans earth away") << QList<int>{0, 0, 0} << 1 << QList<int>{0, 7, -4};
-    QTest::newRow("earth leans forest away") << QList<int>{5, 0, 0} << 2 << QList<int>{1, 0, 7};
-    QTest::newRow("stops at 100 and -100") << QList<int>{95, -98, 0} << 0 << QList<int>{100, -100, 0};
-}
-
-void TestRules::wander()
-{
-    QFETCH(QList<int>, before);
-    QFETCH(int, place);
-    QFETCH(QList<int>, after);
-    PlacePoints p = points(before);
-    ::wander(p, place, 7, 4);
-    QCOMPARE(p, points(after));
 }
 
 void TestRules::layoutArithmetic_data()
