@@ -440,19 +440,20 @@ std::vector<double> cryLatencies(const std::vector<std::string> &command, const 
 // game's synthesizer settings: what live music cannot go below.
 double offlineSynthesisPercent(const QString &music)
 {
-    auto synth = MusicSynth::create(gameSoundFont(), 44100);
+    constexpr int rate = 22050, block = 256;  // the game's device
+    auto synth = MusicSynth::create(gameSoundFont(), rate);
     if (!synth || !synth->openFile(music))
         return -1;
     synth->play();
-    std::vector<std::int16_t> block(2 * 512);
+    std::vector<std::int16_t> buffer(2 * block);
     std::int64_t frames = 0;
     const std::int64_t cpuFrom = nowNs(CLOCK_THREAD_CPUTIME_ID);
-    while (synth->isPlaying() && frames < 600 * 44100) {
-        synth->render(block.data(), 512);
-        frames += 512;
+    while (synth->isPlaying() && frames < 600 * rate) {
+        synth->render(buffer.data(), block);
+        frames += block;
     }
     const double cpu = double(nowNs(CLOCK_THREAD_CPUTIME_ID) - cpuFrom);
-    return 100 * cpu / (double(frames) / 44100 * 1e9);
+    return 100 * cpu / (double(frames) / rate * 1e9);
 }
 
 // --- Where the children run -----------------------------------------------------
