@@ -65,14 +65,18 @@ void PictureBox::setBackground(const QColor &colour)
 
 void PictureBox::clear()
 {
-    m_surface.fill(Qt::transparent);
+    resetSurface();
     update();
 }
 
 void PictureBox::paintPicture(const QImage &picture, const QRect &target, const QRect &source)
 {
-    if (picture.isNull() || m_surface.isNull())
+    if (picture.isNull())
         return;
+    if (m_surface.isNull()) {
+        m_surface = QImage(innerRect().size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        m_surface.fill(Qt::transparent);
+    }
     QPainter painter(&m_surface);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, picture, source);
@@ -94,7 +98,8 @@ void PictureBox::paintEvent(QPaintEvent *)
         painter.setPen(QColor(160, 160, 160));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
-    painter.drawImage(innerRect().topLeft(), m_surface);
+    if (!m_surface.isNull())
+        painter.drawImage(innerRect().topLeft(), m_surface);
 }
 
 void PictureBox::resizeEvent(QResizeEvent *)
@@ -107,9 +112,9 @@ void PictureBox::resizeEvent(QResizeEvent *)
 
 void PictureBox::resetSurface()
 {
-    const QSize size = innerRect().size().expandedTo(QSize(1, 1));
-    m_surface = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    m_surface.fill(Qt::transparent);
+    // Blank: made at the first drawing, so that the panels, which are never drawn
+    // on, hold no image of their size and a resize allocates nothing.
+    m_surface = QImage();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent *event)

@@ -43,6 +43,8 @@ public:
     // Paints `source` (a rectangle of `picture`, in pixels) stretched into `target`
     // (a rectangle of the inner area, in pixels).
     void paintPicture(const QImage &picture, const QRect &target, const QRect &source);
+    // What has been painted; a null image while nothing has been since the last
+    // clear or resize.
     const QImage &surface() const { return m_surface; }
 
     // The picture held (as loaded into it); an empty image when nothing is held.

@@ -5,6 +5,8 @@
 #include "screen/controls.h"
 
 #include <QIcon>
+#include <QImageReader>
+#include <QPixmap>
 
 namespace {
 
@@ -30,12 +32,22 @@ ListBox *list(QWidget *parent, const QString &tip = {})
     return l;
 }
 
+// The window's icon, a PNG read by Qt's own reader: asked to find a reader
+// itself, Qt loads every image-format plugin first, a few milliseconds before
+// the window can show.
+QIcon builtInIcon()
+{
+    QImageReader reader(QStringLiteral(":/icon.png"), "png");
+    reader.setAutoDetectImageFormat(false);
+    return QIcon(QPixmap::fromImage(reader.read()));
+}
+
 } // namespace
 
 void Fom::createControls()
 {
     setWindowTitle(QStringLiteral("Form1"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    setWindowIcon(builtInIcon());
     resize(668, 458);  // the design size; start-up and the layout replace it
 
     TimLbl = new GameTimer(this);
