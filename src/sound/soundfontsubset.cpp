@@ -1,7 +1,6 @@
 #include "sound/soundfontsubset.h"
 
 #include <QFile>
-#include <QtEndian>
 
 #include <fluidsynth.h>
 
@@ -33,21 +32,32 @@ constexpr int kSampleLink = 42;
 constexpr int kSampleType = 44;
 constexpr quint16 kLinkedTypes = 2 | 4 | 8;  // right, left, linked
 
+// The records are checked to lie within their tables before they are read; a
+// field past the end still reads as 0 and is never written.
 quint16 get16(const QByteArray &table, qsizetype at)
 {
-    return qFromLittleEndian<quint16>(table.constData() + at);
+    if (at < 0 || at + 2 > table.size())
+        return 0;
+    return quint16(uchar(table[at]) | uchar(table[at + 1]) << 8);
+}
+
+quint32 get32(const QByteArray &bytes, qsizetype at)
+{
+    return quint32(get16(bytes, at)) | quint32(get16(bytes, at + 2)) << 16;
 }
 
 void set16(QByteArray &table, qsizetype at, quint16 value)
 {
-    qToLittleEndian(value, table.data() + at);
+    if (at < 0 || at + 2 > table.size())
+        return;
+    table[at] = char(value & 0xff);
+    table[at + 1] = char(value >> 8);
 }
 
 QByteArray le32(quint32 value)
 {
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
+    const char bytes[4] = {char(value & 0xff), char(value >> 8 & 0xff), char(value >> 16 & 0xff), char(value >> 24)};
+    return QByteArray(bytes, 4);
 }
 
 QByteArray chunk(const char *id, const QByteArray &body)
@@ -185,14 +195,14 @@ std::unique_ptr<SoundFontSubset> SoundFontSubset::read(const QString &path)
     auto parts = std::make_unique<Parts>();
     parts->path = path;
     QByteArray pdta;
-    const qint64 end = std::min<qint64>(file.size(), 8 + qint64(qFromLittleEndian<quint32>(riff.constData() + 4)));
+    const qint64 end = std::min<qint64>(file.size(), 8 + qint64(get32(riff, 4)));
     for (qint64 at = 12; at + 12 <= end;) {
         if (!file.seek(at))
             return nullptr;
         const QByteArray header = file.read(12);
         if (header.size() != 12)
             return nullptr;
-        const qint64 size = qFromLittleEndian<quint32>(header.constData() + 4);
+        const qint64 size = get32(header, 4);
         const qint64 whole = 8 + size + (size % 2);
         if (at + 8 + size > end)
             return nullptr;
@@ -225,7 +235,7 @@ std::unique_ptr<SoundFontSubset> SoundFontSubset::read(const QString &path)
                             {"imod", &parts->imod, kModulator},    {"igen", &parts->igen, kGenerator},
                             {"shdr", &parts->shdr, kSampleHeader}};
     for (qsizetype at = 0; at + 8 <= pdta.size();) {
-        const qsizetype size = qFromLittleEndian<quint32>(pdta.constData() + at + 4);
+        const qsizetype size = get32(pdta, at + 4);
         if (at + 8 + size > pdta.size())
             return nullptr;
         for (const Table &table : tables) {
