@@ -131,14 +131,14 @@ void TestDataset::sounds()
     QSet<QByteArray> heard;
     for (int kind = 0; kind < Fom::kKinds; ++kind) {
         const QByteArray where = key(kind).toLatin1();
-        SDL_AudioSpec spec;
+        SDL_AudioSpec wave;
         Uint8 *buffer = nullptr;
         Uint32 length = 0;
-        QVERIFY2(SDL_LoadWAV(qPrintable(built(QStringLiteral("bgm/%1.wav").arg(key(kind)))), &spec, &buffer, &length),
+        QVERIFY2(SDL_LoadWAV(qPrintable(built(QStringLiteral("bgm/%1.wav").arg(key(kind)))), &wave, &buffer, &length),
                  where.constData());
         const QByteArray data(reinterpret_cast<const char *>(buffer), length);
         SDL_FreeWAV(buffer);
-        QVERIFY2(spec.format == AUDIO_S16LSB && spec.channels == 1 && spec.freq == 22050, where.constData());
+        QVERIFY2(wave.format == AUDIO_S16LSB && wave.channels == 1 && wave.freq == 22050, where.constData());
         const auto *samples = reinterpret_cast<const qint16 *>(data.constData());
         const qsizetype count = data.size() / 2;
         int peak = 0;

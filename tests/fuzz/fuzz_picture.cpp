@@ -3,12 +3,6 @@
 #include "platform/picturebox.h"
 #include "support/gamefixture.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::game();
-    return 0;
-}
-
 // Any bytes as a creature's picture: shown stretched when they are a picture,
 // and a blank box, never the creature before, when they are not.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)

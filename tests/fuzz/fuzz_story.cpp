@@ -3,12 +3,6 @@
 #include "screen/controls.h"
 #include "support/gamefixture.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::game();
-    return 0;
-}
-
 // Any opening text, paged as the player pages it: every page is made of the
 // file's lines, the text comes to an end within as many presses as it has lines,
 // and nothing stays open after it.
