@@ -1,5 +1,6 @@
 #include "core/albumfile.h"
 
+#include "platform/regularfile.h"
 #include "platform/textfiles.h"
 
 #include <QDir>
@@ -62,12 +63,10 @@ bool isCreatureKey(const QString &key)
 
 bool backUpAlbum(const QString &readFrom, const QString &albumPath)
 {
-    QFile album(readFrom);
-    if (!album.open(QIODevice::ReadOnly))
+    const FileRead album = readRegularFile(readFrom);
+    if (!album.ok())
         return false;
-    const QByteArray bytes = album.readAll();
-    if (album.error() != QFileDevice::NoError)
-        return false;
+    const QByteArray &bytes = album.bytes;
     QDir().mkpath(QFileInfo(albumPath).absolutePath());
     for (int n = 1; n <= kMaxBackups; ++n) {
         QFile backup(backupPath(albumPath, n));

@@ -2,7 +2,9 @@
 
 #include "core/albumfile.h"
 #include "platform/picturebox.h"
+#include "platform/regularfile.h"
 
+#include <QBuffer>
 #include <QImageReader>
 
 void Fom::PicShow(const QString &key)
@@ -12,8 +14,11 @@ void Fom::PicShow(const QString &key)
         // The format is told by the content, never by the ".dat" extension. A missing
         // or unreadable picture leaves Pic blank and the game going.
         QImage picture;
-        if (isCreatureKey(key)) {  // never a path out of img/
-            QImageReader reader(PathImg + key + QStringLiteral(".dat"));
+        // Never a path out of img/, never a file that is not a file.
+        FileRead file = isCreatureKey(key) ? readRegularFile(PathImg + key + QStringLiteral(".dat")) : FileRead{};
+        if (file.ok()) {
+            QBuffer bytes(&file.bytes);
+            QImageReader reader(&bytes);
             reader.setDecideFormatFromContent(true);
             picture = reader.read();
         }

@@ -1,6 +1,7 @@
 #include "platform/textfiles.h"
 
 #include "platform/codepage.h"
+#include "platform/regularfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -50,7 +52,7 @@ class TextFiles::Replacement
 {
 public:
     explicit Replacement(const QString &path)
-        : m_path(path)
+        : m_path(replacedPath(path))
     {
     }
     ~Replacement() { discard(); }
@@ -61,6 +63,7 @@ public:
             m_file.setFileName(m_path + kWritingInfix + randomSuffix());
             if (m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
                 m_created = true;
+                keepPermissions();
                 return true;
             }
             if (!m_file.exists())  // not a clash of names: the folder will not have it
@@ -102,6 +105,15 @@ public:
     }
 
 private:
+    void keepPermissions()
+    {
+#ifdef Q_OS_UNIX
+        struct stat old = {};
+        if (::stat(QFile::encodeName(m_path).constData(), &old) == 0)
+            ::fchmod(m_file.handle(), old.st_mode & 07777);
+#endif
+    }
+
     void discard()
     {
         m_file.close();
@@ -139,15 +151,15 @@ int TextFiles::nextFree() const
 
 bool TextFiles::openForReading(int number, const QString &path)
 {
+    m_readFailure.clear();
     if (number < 1 || isOpen(number))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    FileRead read = readRegularFile(path);
+    m_readFailure = read.reason;
+    if (!read.ok())
         return false;
     auto open = std::make_unique<OpenFile>();
-    open->data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
+    open->data = std::move(read.bytes);
     m_files.emplace(number, std::move(open));
     return true;
 }
@@ -219,6 +231,21 @@ bool TextFiles::close(int number)
     const std::unique_ptr<OpenFile> file = std::move(it->second);
     m_files.erase(it);
     return file->isForReading() || file->out->commit();
+}
+
+QString TextFiles::replacedPath(const QString &path)
+{
+    namespace fs = std::filesystem;
+    fs::path file = QFileInfo(path).filesystemAbsoluteFilePath();
+    std::error_code error;
+    // As deep as the system itself follows links.
+    for (int depth = 0; depth < 40 && fs::is_symlink(fs::symlink_status(file, error)); ++depth) {
+        const fs::path target = fs::read_symlink(file, error);
+        if (error)
+            break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    return QFile::decodeName(file.c_str());
 }
 
 bool TextFiles::replaceFile(const QString &path, const QByteArray &bytes)

@@ -27,11 +27,18 @@ public:
     // The lowest number (1 and up) that is not open.
     int nextFree() const;
 
+    // Reads the whole file at once; only a regular file of a sane size is read
+    // (see readRegularFile), so that nothing here ever blocks.
     bool openForReading(int number, const QString &path);
+    // Why the last openForReading of a file that is there failed; empty when the
+    // file was missing or the open succeeded.
+    QString readFailure() const { return m_readFailure; }
     // Creates the file anew or replaces it. The replacement is atomic: the new
     // text goes to a file "<name>.saving-XXXXXX" beside it and takes the old one's
     // place at close(), so a failure at any moment leaves the old file or the new
-    // one (and, after a kill, that temporary file).
+    // one (and, after a kill, that temporary file). A symbolic link stays: the
+    // file it leads to is replaced, in its own folder (see replacedPath). The new
+    // file keeps the old one's permission bits. A hard link cannot be kept.
     bool openForWriting(int number, const QString &path);
 
     // Reads the next line into `line`. Fails past the end or on a number not
@@ -50,6 +57,9 @@ public:
 
     bool isOpen(int number) const;
 
+    // The file that writing `path` replaces: `path` itself, or where its chain
+    // of symbolic links ends.
+    static QString replacedPath(const QString &path);
     // Replaces a whole file with `bytes` the same checked, atomic way.
     static bool replaceFile(const QString &path, const QByteArray &bytes);
     // Removes what replacing files of `folder` left behind when the process was
@@ -62,4 +72,5 @@ private:
     class Replacement;
     struct OpenFile;
     std::map<int, std::unique_ptr<OpenFile>> m_files;
+    QString m_readFailure;
 };
