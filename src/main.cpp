@@ -7,27 +7,42 @@
 #include "sound/gameaudio.h"
 
 #include <QApplication>
-#include <QStandardPaths>
+
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // A file-size limit makes a save fail like a full disk, with the old album
+    // kept and the player told, rather than kill the game in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication app(argc, argv);
-    // The name makes the player's data folder: ~/.local/share/shashin.
     QApplication::setApplicationName(QStringLiteral("shashin"));
     QGuiApplication::setDesktopFileName(QStringLiteral(SHASHIN_APP_ID));
 
-    const GameFolders folders = gameFolders(QCoreApplication::applicationDirPath(),
-                                            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    ClockRandom random;
     QtMessageBoxes messages;
+    const GameFolders folders = gameFolders(QCoreApplication::applicationDirPath(), playerDataFolder());
+    if (folders.albumPath.isEmpty()) {
+        messages.show(QStringLiteral("ホームフォルダーが分かりません（HOME がありません）。\r\n")
+                          + QStringLiteral("永遠アルバムを保存する場所がないので、終わります。"),
+                      MessageBoxes::Ok);
+        return 1;
+    }
+    ClockRandom random;
     SoundDevice sound(makeGameAudioBackend());
     Fom window({folders.dataDir, &random, &messages, &sound, folders.albumPath, folders.startingAlbumPath});
-    if (!window.Form_Load())
-        return 1;
-    // From now on there is an album to save: the signals that ask a program to
-    // end close the game as the player does, message boxes first.
+    // The signals that ask a program to end close the game at once, boxes
+    // included, with nobody there to answer them. Handled from the moment the
+    // album is taken, they are seen once the window is up.
     QuitSignals quitSignals;
-    QObject::connect(&quitSignals, &QuitSignals::received, &app, &QApplication::closeAllWindows);
+    QObject::connect(&quitSignals, &QuitSignals::received, &window, [&window] {
+        window.closeUnattended();
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
+    if (!window.Form_Load())
+        return window.anotherGameIsOpen() ? 0 : 1;
     messages.setParent(&window);
     window.show();
     const int status = QApplication::exec();

@@ -38,5 +38,6 @@ void Fom::Lst_MouseDown(int index, int button)
     if (answer == MessageBoxes::AnswerCancel) {
         Lst[2]->clearRows();
         Lst[3]->clearRows();
+        albumChanged();
     }
 }

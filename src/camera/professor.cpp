@@ -106,6 +106,7 @@ void Fom::judgePhotograph(const QString &status, const QString &key)
 void Fom::sendPhotograph(int selected, const QString &status, const QString &key)
 {
     const Payment payment = paymentFor(status, key);
+    bool albumGrew = false;
     if (status == kUndeveloped || status == kUnjudged) {
         Lst[0]->removeRow(selected);
         Lst[1]->removeRow(selected);
@@ -116,6 +117,7 @@ void Fom::sendPhotograph(int selected, const QString &status, const QString &key
         if (isNew) {
             Lst[2]->addRow(Lst[0]->list(selected));
             Lst[3]->addRow(Lst[1]->list(selected));
+            albumGrew = true;
         }
         Lst[0]->removeRow(selected);
         Lst[1]->removeRow(selected);
@@ -123,6 +125,8 @@ void Fom::sendPhotograph(int selected, const QString &status, const QString &key
     Lbl->setCaption(payment.words + QStringLiteral("\r\n") + QString::number(payment.amount)
                     + QStringLiteral("円支払おう"));
     m_henka(payment.amount);
+    if (albumGrew)
+        albumChanged();
 }
 
 QString Fom::description(const QString &key)

@@ -1,6 +1,7 @@
 #include "core/fom.h"
 
 #include "core/albumfile.h"
+#include "core/albumlock.h"
 #include "platform/gametimer.h"
 #include "platform/messagebox.h"
 #include "platform/picturebox.h"
@@ -12,9 +13,18 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTimer>
 
+#include <cstdlib>
+
+Q_LOGGING_CATEGORY(lcAlbum, "shashin.album", QtWarningMsg)
+
 namespace {
+
+// The game whose album is saved should the process end without closing it: the
+// platform ends the process with exit() when the display goes away.
+Fom *runningGame = nullptr;
 
 QString withTrailingSlash(QString folder)
 {
@@ -39,7 +49,11 @@ Fom::Fom(const FomServices &services, QWidget *parent)
     connect(m_frame, &WindowFrame::changed, this, &Fom::placeAtStartUp);
 }
 
-Fom::~Fom() = default;
+Fom::~Fom()
+{
+    if (runningGame == this)
+        runningGame = nullptr;
+}
 
 void Fom::connectEvents()
 {
@@ -77,6 +91,8 @@ bool Fom::Form_Load()
     PathTxt = PathApp + QStringLiteral("txt/");
     m_albumPath = m_services.albumPath.isEmpty() ? PathTxt + QStringLiteral("abm") + QStringLiteral(".dat")
                                                  : m_services.albumPath;
+    if (!lockAlbum())
+        return false;
 
     m_shared.OpenMidi(PathBgm + QStringLiteral("bgm.mid"));
     m_shared.MusicOn = true;
@@ -84,21 +100,59 @@ bool Fom::Form_Load()
 
     // The random source was seeded from the clock when it was made, once per run.
 
-    if (!loadNames()) {
+    // A save that was killed half-way left its unfinished copy beside the file it
+    // replaces; with the album locked, no other game's save is in progress there.
+    const QFileInfo replaced(TextFiles::replacedPath(m_albumPath));
+    TextFiles::removeStaleTemporaries(replaced.absolutePath(), [&replaced](const QString &name) {
+        return name.startsWith(replaced.fileName());
+    });
+    if (!loadNames() || !loadAlbum()) {
         m_shared.CloseMidi();
+        m_lock.reset();
         return false;
     }
-    // A save that was killed half-way left its unfinished copy behind.
-    const QFileInfo album(m_albumPath);
-    TextFiles::removeStaleTemporaries(album.absolutePath(),
-                                      [&album](const QString &name) { return name.startsWith(album.fileName()); });
-    loadAlbum();
+
+    static const bool atExit = std::atexit(&Fom::saveAtExit) == 0;
+    if (atExit)
+        runningGame = this;
 
     const QSizeF screen = twips::screenSize(this);
     m_startHeight = static_cast<float>(static_cast<float>(screen.height()) / 10 * 8);
     m_startUpTries = 3;
     setOuterHeightTwips(m_startHeight);
     return true;
+}
+
+bool Fom::lockAlbum()
+{
+    m_lock = std::make_unique<AlbumLock>(m_albumPath);
+    switch (m_lock->lock()) {
+    case AlbumLock::Held:
+        connect(m_lock.get(), &AlbumLock::raiseRequested, this, &Fom::comeToFront);
+        return true;
+    case AlbumLock::Unavailable:
+        // Where no lock can be made, no save can be either: the save will say so.
+        qCWarning(lcAlbum) << "no lock beside" << m_albumPath;
+        return true;
+    case AlbumLock::HeldElsewhere:
+        break;
+    }
+    m_anotherGameOpen = true;
+    if (!m_lock->raiseHolder()) {
+        m_messages.show(QStringLiteral("写真はもう開いています。\r\n") + QStringLiteral("同じ永遠アルバム（") + m_albumPath
+                            + QStringLiteral("）で二つの写真を遊ぶことはできません。"),
+                        MessageBoxes::Ok);
+    }
+    m_lock.reset();
+    return false;
+}
+
+void Fom::comeToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
 }
 
 bool Fom::loadNames()
@@ -128,14 +182,24 @@ bool Fom::loadNames()
     return ok && withComma == 0;
 }
 
-void Fom::loadAlbum()
+bool Fom::loadAlbum()
 {
     FileNo = m_files.nextFree();
     m_albumReadFrom = m_albumPath;
-    if (!QFileInfo::exists(m_albumPath) && !m_services.startingAlbumPath.isEmpty())
+    const QFileInfo album(m_albumPath);
+    if (!album.exists() && !album.isSymLink() && !m_services.startingAlbumPath.isEmpty())
         m_albumReadFrom = m_services.startingAlbumPath;
-    if (!m_files.openForReading(FileNo, m_albumReadFrom))
-        return;  // no album yet: it starts empty
+    if (!m_files.openForReading(FileNo, m_albumReadFrom)) {
+        const QString why = m_files.readFailure();
+        if (why.isEmpty())
+            return true;  // no album yet: it starts empty
+        // Played on, the game would replace an album it never saw with an empty one.
+        qCWarning(lcAlbum).noquote() << m_albumReadFrom << "cannot be read:" << why;
+        m_messages.show(m_albumReadFrom + QStringLiteral(" の永遠アルバムを読み込めません（") + why
+                            + QStringLiteral("）。\r\n") + QStringLiteral("アルバムには手を付けずに終わります。"),
+                        MessageBoxes::Ok);
+        return false;
+    }
     QList<AlbumRow> rows;
     const bool whole = readAlbum(m_files, FileNo, LineBuf, rows);
     for (const AlbumRow &row : std::as_const(rows)) {
@@ -145,7 +209,13 @@ void Fom::loadAlbum()
     m_files.close(FileNo);
     // The game plays on with what it could read; the file as it was is kept
     // before anything replaces it.
-    m_albumNeedsBackup = !whole && !backUpAlbum(m_albumReadFrom, m_albumPath);
+    if (!whole) {
+        m_albumNeedsBackup = !backUpAlbum(m_albumReadFrom, m_albumPath);
+        qCWarning(lcAlbum).noquote() << m_albumReadFrom << "holds lines that cannot be kept:"
+                                     << (m_albumNeedsBackup ? "no copy could be made, it will not be replaced"
+                                                            : "a copy is kept beside it");
+    }
+    return true;
 }
 
 void Fom::Form_Activate()
@@ -172,14 +242,61 @@ void Fom::Form_Unload()
     BgmTim->setEnabled(false);
 
     m_files.close(FileNo);
-    // One retry with a fresh file number; the old album stays until a save succeeds.
-    if (!saveAlbum() && !saveAlbum()) {
+    // The old album stays until a save succeeds.
+    if (!storeAlbum()) {
         m_albumSaveFailed = true;
-        m_messages.show(m_albumPath + QStringLiteral(" に永遠アルバムを保存できませんでした。\r\n")
-                            + QStringLiteral("前に保存したアルバムはそのまま残っています。"),
-                        MessageBoxes::Ok);
+        tellSaveFailed();
     }
     m_shared.CloseMidi();
+}
+
+void Fom::closeUnattended()
+{
+    m_unattended = true;
+    close();
+}
+
+void Fom::albumChanged()
+{
+    m_albumDirty = true;
+    if (storeAlbum() || m_saveFailureTold)
+        return;
+    m_saveFailureTold = true;  // once; the next change and the close try again
+    tellSaveFailed();
+}
+
+bool Fom::storeAlbum()
+{
+    const bool saved = saveAlbum() || saveAlbum();
+    m_albumDirty = !saved;
+    if (saved)
+        m_saveFailureTold = false;
+    return saved;
+}
+
+void Fom::tellSaveFailed()
+{
+    QString text = m_albumPath + QStringLiteral(" に永遠アルバムを保存できませんでした。\r\n")
+                   + QStringLiteral("前に保存したアルバムはそのまま残っています。");
+    if (!m_unattended) {
+        m_messages.show(text, MessageBoxes::Ok);
+        return;
+    }
+    // Nobody is there to answer a box.
+    qCWarning(lcAlbum).noquote() << text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+}
+
+void Fom::saveAtExit()
+{
+    Fom *game = runningGame;
+    if (game == nullptr || game->m_unloaded || !game->m_albumDirty)
+        return;
+    game->m_unattended = true;
+    if (game->storeAlbum())
+        return;
+    game->m_albumSaveFailed = true;
+    game->tellSaveFailed();
+    std::_Exit(1);
 }
 
 bool Fom::saveAlbum()

@@ -8,7 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
+class AlbumLock;
 class CommandButton;
 class GameTimer;
 class Label;
@@ -47,13 +49,21 @@ public:
     explicit Fom(const FomServices &services, QWidget *parent = nullptr);
     ~Fom() override;
 
-    // Start-up. False when the creature names cannot be read: the message has been
-    // shown and the window must not be shown.
+    // Start-up. False when the game must not go on: the creature names cannot be
+    // read, the album is there but cannot be read (the message has been shown),
+    // or another game has the album (see anotherGameIsOpen). The window must not
+    // be shown then.
     bool Form_Load();
+    // Start-up found another game on this album: it was asked to come to the front
+    // or, when it could not be reached, the player was told.
+    bool anotherGameIsOpen() const { return m_anotherGameOpen; }
     // A new game.
     void Form_Activate();
     // Shut-down: saves the eternal album and closes the music.
     void Form_Unload();
+    // Closes the game when the player is not there to answer: a session ending, a
+    // signal. A save that fails then says so on standard error, not in a box.
+    void closeUnattended();
     // The proportional layout pass.
     void Form_Resize();
 
@@ -117,6 +127,9 @@ public:
     void Com_Click(int index);
     // The camera and the professor.
     void ComMove_Click(int index);
+    // After each change the player makes to the album: it reaches the disk at once,
+    // so that a kill, a crash or a lost display loses nothing that was sent.
+    void albumChanged();
     // Money: adds `amount` (negative to spend), caps the total, shows it.
     void m_henka(std::int32_t amount);
     // The album lists.
@@ -146,8 +159,14 @@ private:
     void connectEvents();
     void setTabOrder();
     bool loadNames();
-    void loadAlbum();
+    bool lockAlbum();
+    bool loadAlbum();
     bool saveAlbum();
+    // One save and, should it fail, one more with a fresh file number.
+    bool storeAlbum();
+    void tellSaveFailed();
+    void comeToFront();
+    static void saveAtExit();
     void setOuterHeightTwips(double height);
     void placeAtStartUp();
     void setOuterWidthTwips(double width);
@@ -180,6 +199,11 @@ private:
     bool m_unloaded = false;
     bool m_albumNeedsBackup = false;
     bool m_albumSaveFailed = false;
+    std::unique_ptr<AlbumLock> m_lock;
+    bool m_anotherGameOpen = false;
+    bool m_albumDirty = false;  // the lists hold what the file does not yet
+    bool m_saveFailureTold = false;
+    bool m_unattended = false;
 };
 
 // Mouse buttons as the game numbers them: 1 left, 2 right, 4 middle.

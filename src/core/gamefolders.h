@@ -15,6 +15,11 @@ struct GameFolders
     bool installed = false;
 };
 
+// The game's folder in the player's own data folder, as the XDG rules have it on
+// Linux: $XDG_DATA_HOME/shashin when that is an absolute path, else
+// $HOME/.local/share/shashin; empty when there is no home to put it in.
+QString playerDataFolder();
+
 // Whether new files can be made in `folder` by this process (root can write
 // where the permission bits say no; a read-only mount stops everyone).
 bool isWritableFolder(const QString &folder);
@@ -25,6 +30,7 @@ bool isWritableFolder(const QString &folder);
 //   not, the album goes to `playerDir`, starting from the one in txt/;
 // - installed otherwise: the data set is `exeDir`/../share/shashin (read-only,
 //   any prefix), the album is in `playerDir`.
-// `playerDir` is the player's own writable data folder.
+// `playerDir` is the player's own writable data folder; when it is empty (no
+// home) and the album would go there, albumPath is empty.
 GameFolders gameFolders(const QString &exeDir, const QString &playerDir,
                         const std::function<bool(const QString &)> &writable = isWritableFolder);
