@@ -1,21 +1,43 @@
 #include "core/fom.h"
 #include "platform/codepage.h"
+#include "platform/picturebox.h"
 #include "screen/controls.h"
 #include "support/gamefixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLockFile>
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <functional>
 
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// The disk of this test process: the next syncs it is asked for fail, as a
+// disk that finds out late that it has no room.
+namespace {
+std::atomic<int> failingSyncs{0};
+}
+
+extern "C" int fsync(int fd)
+{
+    if (failingSyncs > 0) {
+        --failingSyncs;
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 // The eternal album on disk: whatever the machine does while it is saved, and
 // whatever the file holds when it is read, nothing the player had is lost.
@@ -72,7 +94,13 @@ private slots:
     void failedWritesKeepTheOldAlbum();
     void whatCannotBeReadIsKeptAside_data();
     void whatCannotBeReadIsKeptAside();
+    void filesThatAreNotFilesAreNeverWaitedOn_data();
+    void filesThatAreNotFilesAreNeverWaitedOn();
     void killedSavesLeaveTheOldAlbumOrTheNew();
+    void changesReachTheDiskAsTheyHappen_data();
+    void changesReachTheDiskAsTheyHappen();
+    void aLinkedAlbumStaysLinked();
+    void oneGamePerAlbum();
     void onlyTheSavesOwnLeftoversAreRemoved();
 };
 
@@ -166,9 +194,13 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum_data()
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("sizeLimit");    // bytes a file may grow to; -1: none
     QTest::addColumn<int>("diskKiB");      // a disk of this size holds the album; 0: the real one
-    QTest::newRow("nothing can be written") << 30 << 0 << 0;
-    QTest::newRow("the size limit falls mid-album") << 2000 << 16384 << 0;
-    QTest::newRow("the disk fills mid-album") << 2000 << -1 << 64;
+    QTest::addColumn<int>("syncs");        // syncs that fail, one a save
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("nothing can be written") << 30 << 0 << 0 << 0 << false;
+    QTest::newRow("the size limit falls mid-album") << 2000 << 16384 << 0 << 0 << false;
+    QTest::newRow("the disk fills mid-album") << 2000 << -1 << 64 << 0 << false;
+    QTest::newRow("one failed sync: the retry saves") << 30 << -1 << 0 << 1 << true;
+    QTest::newRow("two failed syncs") << 30 << -1 << 0 << 2 << false;
 }
 
 void TestAlbumFile::failedWritesKeepTheOldAlbum()
@@ -176,11 +208,14 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum()
     QFETCH(int, rows);
     QFETCH(int, sizeLimit);
     QFETCH(int, diskKiB);
+    QFETCH(int, syncs);
+    QFETCH(bool, saved);
     GameFixture game;
     const QByteArray old = albumBytes(30, QStringLiteral("前の"));
     game.writeBytes(kAlbum, old);
     game.start();
     fillAlbum(game.window(), rows, QStringLiteral("新しい"));
+    const QByteArray fresh = old + albumBytes(rows, QStringLiteral("新しい"));
 
     // The child is the player's machine: it breaks the disk, then shuts the game
     // down, and says how the album came out: 0 is whole and the player was told.
@@ -199,11 +234,14 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum()
             game.writeBytes(QStringLiteral("txt/filler"), QByteArray((diskKiB - 24) * 1024, 'x'));
         }
         if (sizeLimit >= 0) {
-            signal(SIGXFSZ, SIG_IGN);
+            signal(SIGXFSZ, SIG_IGN);  // as the game does; the process-level suite checks that
             const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
+        failingSyncs = syncs;
         game.window().Form_Unload();
+        if (saved)
+            return game.readBytes(kAlbum) == fresh && game.messages.shown.isEmpty() ? 0 : 5;
         if (game.readBytes(kAlbum) != old)
             return 1;
         if (game.messages.shown.size() != 1 || !game.messages.shown[0].text.contains(game.path(kAlbum)))
@@ -215,7 +253,7 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum()
     if (outcome == 99)
         QSKIP("no mount namespace here for a disk of the test's own");
     QVERIFY2(outcome == 0, qPrintable(QStringLiteral("1 album changed, 2 no message, 3 reported as saved, "
-                                                     "4 unfinished copy left; got %1")
+                                                     "4 unfinished copy left, 5 not saved; got %1")
                                           .arg(outcome)));
 }
 
@@ -254,13 +292,101 @@ void TestAlbumFile::whatCannotBeReadIsKeptAside()
     game.window().close();
 
     QCOMPARE(game.readBytes(kAlbum), saved);
-    QCOMPARE(QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("abm.dat.*")}, QDir::Files), copies);
+    QCOMPARE(QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("abm.dat.bak*")}, QDir::Files), copies);
     // The newest copy is the album exactly as it was; an earlier one stays as it was.
     if (!copies.isEmpty())
         QCOMPARE(game.readBytes(QStringLiteral("txt/") + copies.last()), album);
     if (copies.size() > 1)
         QCOMPARE(game.readBytes(kAlbum + QStringLiteral(".bak")), earlierCopy);
     QVERIFY(game.messages.shown.isEmpty());
+}
+
+void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("said");  // the box names the file, then this; empty: the game plays on
+    const QString refused = QStringLiteral(" の永遠アルバムを読み込めません（");
+    QTest::newRow("album: a folder") << kAlbum << "folder" << refused + QStringLiteral("フォルダーです");
+    QTest::newRow("album: a link to nothing") << kAlbum << "dangling" << refused + QStringLiteral("リンク先がありません");
+    QTest::newRow("album: a FIFO") << kAlbum << "fifo" << refused + QStringLiteral("通常のファイルではありません");
+    QTest::newRow("album: a link to /dev/zero") << kAlbum << "zero" << refused + QStringLiteral("通常のファイルではありません");
+    QTest::newRow("album: over 64 MiB") << kAlbum << "huge" << refused + QStringLiteral("64 MiB を超える");
+    QTest::newRow("album: not the player's to read") << kAlbum << "unreadable"
+                                                     << refused + QStringLiteral("読み取りが許されていません");
+    QTest::newRow("names: a FIFO") << QStringLiteral("txt/name.dat") << "fifo" << QStringLiteral(" を読み込めません");
+    QTest::newRow("the opening: a FIFO") << QStringLiteral("txt/opn.dat") << "fifo" << QStringLiteral(" not found");
+    QTest::newRow("a picture: a FIFO") << QStringLiteral("img/00.dat") << "fifo" << QString();
+    QTest::newRow("a description: /dev/zero") << QStringLiteral("txt/00.dat") << "zero" << QString();
+}
+
+void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, what);
+    QFETCH(QString, said);
+    GameFixture game;
+    game.writeBytes(kAlbum, albumBytes(3, QStringLiteral("前の")));
+    const QByteArray path = QFile::encodeName(game.path(file));
+    QFile::remove(game.path(file));
+    if (what == QLatin1String("huge"))
+        game.writeBytes(file, {});
+    if (what == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(game.path(file)));
+    else if (what == QLatin1String("dangling"))
+        QVERIFY(QFile::link(QStringLiteral("/nonexistent/shashin/abm.dat"), game.path(file)));
+    else if (what == QLatin1String("fifo"))
+        QCOMPARE(mkfifo(path.constData(), 0644), 0);
+    else if (what == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), game.path(file)));
+    else if (what == QLatin1String("huge"))
+        QCOMPARE(truncate(path.constData(), (off_t(64) << 20) + 1), 0);  // sparse: no disk is used
+    else if (what == QLatin1String("unreadable"))
+        game.writeBytes(file, albumBytes(3, QStringLiteral("前の")));
+    const auto entries = [&game] {
+        QStringList list;
+        for (const QFileInfo &entry :
+             QDir(game.path(QStringLiteral("txt"))).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden))
+            list << entry.fileName() + u' ' + QString::number(entry.size()) + u' ' + QString::number(entry.isSymLink());
+        return list;
+    };
+    const QStringList before = entries();
+
+    const auto outcome = [&]() -> int {
+        if (what == QLatin1String("unreadable")) {
+            // Made by root and kept to itself: as another player, or mode 0 for anyone but root.
+            QFile::setPermissions(game.path(file), QFileDevice::Permissions());
+            if (geteuid() == 0) {
+                chmod(QFile::encodeName(game.dir()).constData(), 0755);
+                chmod(QFile::encodeName(game.path(QStringLiteral("txt"))).constData(), 0755);
+                if (setgid(65534) != 0 || setuid(65534) != 0)
+                    return 99;
+            }
+        }
+        if (!said.isEmpty() && !file.startsWith(QLatin1String("txt/opn")))
+            return game.load() ? 1 : 0;
+        game.startPlaying();
+        Fom &w = game.window();
+        w.Lst[2]->setListIndex(0);  // 前の0, creature 00
+        w.Lst_Click(2);
+        return !w.E->picture().isNull() || !w.LblSee->caption().isEmpty() ? 2 : 0;
+    };
+    const int result = what == QLatin1String("unreadable") ? inChild([&] {
+        const int r = outcome();
+        if (r == 0 && (game.messages.shown.size() != 1 || !game.messages.shown[0].text.startsWith(game.path(file) + said)))
+            return 3;
+        return r;
+    })
+                                                           : outcome();
+    QVERIFY2(result == 0, qPrintable(QStringLiteral("1 played on, 2 a picture or description shown, 3 not said; got %1").arg(result)));
+    if (what != QLatin1String("unreadable")) {
+        QCOMPARE(game.messages.shown.size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY2(game.messages.shown[0].text.startsWith(game.path(file) + said), qPrintable(game.messages.shown[0].text));
+    }
+    // Refused, the album and its folder are as they were.
+    if (!said.isEmpty() && !file.startsWith(QLatin1String("txt/opn")))
+        QCOMPARE(entries(), before);
 }
 
 void TestAlbumFile::killedSavesLeaveTheOldAlbumOrTheNew()
@@ -304,6 +430,128 @@ void TestAlbumFile::killedSavesLeaveTheOldAlbumOrTheNew()
             QFile::remove(game.path(QStringLiteral("txt/") + name));
     }
     QVERIFY2(killedInside > 0, "no kill landed inside a save");
+}
+
+void TestAlbumFile::changesReachTheDiskAsTheyHappen_data()
+{
+    QTest::addColumn<bool>("diskComesBack");  // before the end
+    QTest::addColumn<bool>("byDisplayLoss");  // the end: the platform's exit(1), else the player closes
+    QTest::addColumn<int>("boxes");
+    QTest::addColumn<bool>("cleared");        // the album on disk at the end
+    QTest::newRow("the player closes: tried again") << true << false << 1 << true;
+    QTest::newRow("the display goes: tried again") << true << true << 1 << true;
+    QTest::newRow("the display goes, the disk still full") << false << true << 1 << false;
+    QTest::newRow("the player closes, the disk still full") << false << false << 2 << false;
+}
+
+void TestAlbumFile::changesReachTheDiskAsTheyHappen()
+{
+    QFETCH(bool, diskComesBack);
+    QFETCH(bool, byDisplayLoss);
+    QFETCH(int, boxes);
+    QFETCH(bool, cleared);
+    GameFixture game;
+    const QByteArray old = albumBytes(30, QStringLiteral("前の"));
+    game.writeBytes(kAlbum, old);
+    game.startPlaying();
+    Fom &w = game.window();
+    // Sent, then killed at once: it is on the disk.
+    QCOMPARE(inChild([&] {
+                 w.Lst[2]->addRow(QStringLiteral("新しい"));
+                 w.Lst[3]->addRow(QStringLiteral("07"));
+                 w.albumChanged();
+                 raise(SIGKILL);
+                 return 1;
+             }),
+             -1);
+    QCOMPARE(game.readBytes(kAlbum), old + codepage::encode(QStringLiteral("新しい,07\r\n")));
+    game.writeBytes(kAlbum, old);
+
+    // A change whose save fails says so once; the next change and the end try again.
+    const int status = inChild([&] {
+        failingSyncs = 4;
+        w.Lst[2]->clearRows();
+        w.Lst[3]->clearRows();
+        w.albumChanged();
+        w.albumChanged();
+        if (game.readBytes(kAlbum) != old || game.messages.shown.size() != 1)
+            return 10;
+        failingSyncs = diskComesBack ? 0 : 1000;
+        if (byDisplayLoss)
+            exit(1);  // what the platform does when the display goes away
+        w.close();
+        return 20 + int(game.messages.shown.size());
+    });
+    QCOMPARE(status, byDisplayLoss ? 1 : 20 + boxes);
+    QCOMPARE(game.readBytes(kAlbum), cleared ? QByteArray() : old);
+    QVERIFY(savesInProgress(game).isEmpty());
+}
+
+void TestAlbumFile::aLinkedAlbumStaysLinked()
+{
+    GameFixture game;
+    // The player keeps the album among other files of theirs, and private.
+    QVERIFY(QDir().mkpath(game.path(QStringLiteral("dotfiles/shashin"))));
+    const QString target = game.path(QStringLiteral("dotfiles/shashin/album"));
+    game.writeBytes(QStringLiteral("dotfiles/shashin/album"), albumBytes(3, QStringLiteral("前の")));
+    QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QVERIFY(QFile::link(QStringLiteral("../dotfiles/shashin/album"), game.path(kAlbum)));
+    game.startPlaying();
+    QCOMPARE(game.window().Lst[2]->listCount(), 3);
+    game.window().Lst[2]->clearRows();
+    game.window().Lst[3]->clearRows();
+    game.window().albumChanged();
+
+    QCOMPARE(QFileInfo(game.path(kAlbum)).symLinkTarget(), target);
+    QCOMPARE(game.readBytes(QStringLiteral("dotfiles/shashin/album")), QByteArray());
+    QCOMPARE(QFile::permissions(target) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
+    QCOMPARE(QDir(game.path(QStringLiteral("dotfiles/shashin"))).entryList(QDir::Files), QStringList{"album"});
+    QVERIFY(game.messages.shown.isEmpty());
+}
+
+void TestAlbumFile::oneGamePerAlbum()
+{
+    GameFixture game;
+    const QByteArray old = albumBytes(3, QStringLiteral("前の"));
+    game.writeBytes(kAlbum, old);
+    // A second game on the same album, in a process of its own, while this one answers.
+    const auto second = [&game](int boxes) {
+        return [&game, boxes] {
+            ScriptedMessages messages;
+            // Never destroyed: the child leaves with _exit, as a second game does.
+            Fom &other = *new Fom(FomServices{game.dir(), &game.random, &messages, &game.sound(), {}, {}});
+            if (other.Form_Load() || !other.anotherGameIsOpen())
+                return 1;
+            return messages.shown.size() == boxes ? 0 : 2;
+        };
+    };
+    const QString lockPath = game.path(kAlbum + QStringLiteral(".lock"));
+
+    // A game that was killed leaves its lock: it is taken over.
+    QCOMPARE(inChild([&lockPath] { return (new QLockFile(lockPath))->tryLock(0) ? 0 : 1; }), 0);
+    QVERIFY(QFile::exists(lockPath));
+    QLockFile held(lockPath);
+    QVERIFY(held.tryLock(0));
+    // A game that holds the album but does not answer: the player is told.
+    QCOMPARE(inChild(second(1)), 0);
+    held.unlock();
+
+    game.start();
+    Fom &first = game.window();
+    first.showMinimized();
+    // The first game is in the middle of a save.
+    game.writeBytes(kAlbum + QStringLiteral(".saving-Ab12Cd"), "x,00\r\n");
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(second(0)());
+    int status = -1;
+    bool ended = false;
+    QTRY_VERIFY_WITH_TIMEOUT(ended || (ended = waitpid(child, &status, WNOHANG) == child), 10000);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QTRY_VERIFY(!first.isMinimized());
+    QVERIFY(QFile::exists(game.path(kAlbum + QStringLiteral(".saving-Ab12Cd"))));
+    QCOMPARE(game.readBytes(kAlbum), old);
 }
 
 void TestAlbumFile::onlyTheSavesOwnLeftoversAreRemoved()

@@ -1,16 +1,23 @@
 #include "core/gamefolders.h"
+#include "platform/codepage.h"
 #include "platform/quitsignals.h"
+#include "support/gamecopy.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 
-// What the program decides before the window exists: where its data set and
-// album are, and that the signals asking it to end reach its event loop.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// The program seen from outside: where it keeps its data set and album, one game
+// per album, and how it ends when the player is not the one who ends it.
 class TestLaunch : public QObject
 {
     Q_OBJECT
@@ -18,7 +25,12 @@ class TestLaunch : public QObject
 private slots:
     void layoutRule_data();
     void layoutRule();
+    void playerFolderFollowsTheXdgRules_data();
+    void playerFolderFollowsTheXdgRules();
     void quitSignalsReachTheLoop();
+    void secondGameBringsTheFirstForward();
+    void endingsThatAreNotThePlayers_data();
+    void endingsThatAreNotThePlayers();
 };
 
 namespace {
@@ -79,6 +91,45 @@ void TestLaunch::layoutRule()
     QCOMPARE(folders.installed, installed);
 }
 
+void TestLaunch::playerFolderFollowsTheXdgRules_data()
+{
+    QTest::addColumn<QByteArray>("dataHome");  // null: unset
+    QTest::addColumn<QByteArray>("home");
+    QTest::addColumn<QString>("folder");       // empty: there is none
+    QTest::newRow("the usual") << QByteArray() << QByteArray("/home/a") << "/home/a/.local/share/shashin";
+    QTest::newRow("a data home of its own") << QByteArray("/data/a") << QByteArray("/home/a") << "/data/a/shashin";
+    QTest::newRow("a relative data home is ignored") << QByteArray("rel") << QByteArray("/home/a")
+                                                     << "/home/a/.local/share/shashin";
+    QTest::newRow("an empty data home is ignored") << QByteArray("") << QByteArray("/home/a")
+                                                   << "/home/a/.local/share/shashin";
+    QTest::newRow("no home") << QByteArray() << QByteArray() << "";
+    QTest::newRow("a relative home is none") << QByteArray() << QByteArray("home") << "";
+    QTest::newRow("no home, a data home") << QByteArray("/data/a") << QByteArray() << "/data/a/shashin";
+}
+
+void TestLaunch::playerFolderFollowsTheXdgRules()
+{
+    QFETCH(QByteArray, dataHome);
+    QFETCH(QByteArray, home);
+    QFETCH(QString, folder);
+    const QByteArray oldHome = qgetenv("HOME"), oldDataHome = qgetenv("XDG_DATA_HOME");
+    const auto set = [](const char *name, const QByteArray &value) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    };
+    set("XDG_DATA_HOME", dataHome);
+    set("HOME", home);
+    const QString found = playerDataFolder();
+    set("XDG_DATA_HOME", oldDataHome.isEmpty() ? QByteArray() : oldDataHome);
+    set("HOME", oldHome);
+    QCOMPARE(found, folder);
+    // With no folder of the player's, an installed game has nowhere to keep its album.
+    if (folder.isEmpty())
+        QVERIFY(gameFolders(QStringLiteral("/nowhere/bin"), found).albumPath.isEmpty());
+}
+
 void TestLaunch::quitSignalsReachTheLoop()
 {
     QuitSignals quitSignals;
@@ -91,6 +142,120 @@ void TestLaunch::quitSignalsReachTheLoop()
         QTRY_COMPARE(received.count(), 1);
         QCOMPARE(received.at(0).at(0).toInt(), signal);
     }
+    // A second signal before the loop came round: the game is stuck, and it ends.
+    const pid_t child = fork();
+    if (child == 0) {
+        QuitSignals stuck;
+        std::raise(SIGTERM);
+        std::raise(SIGTERM);
+        _exit(0);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status));
+    QCOMPARE(WTERMSIG(status), SIGTERM);
+}
+
+namespace {
+
+qint64 lockHolder(const GameCopy &copy)
+{
+    QFile lock(copy.albumPath() + QStringLiteral(".lock"));
+    return lock.open(QIODevice::ReadOnly) ? lock.readLine().trimmed().toLongLong() : 0;
+}
+
+} // namespace
+
+void TestLaunch::secondGameBringsTheFirstForward()
+{
+    GameCopy copy;
+    const auto first = copy.start();
+    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(copy), first->processId(), 20000);
+    // The second game reaches the first and leaves at once, satisfied; had it
+    // not, it would wait on a box that nobody answers here.
+    const auto second = copy.start();
+    QVERIFY(second->waitForFinished(20000));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(first->state(), QProcess::Running);
+    QCOMPARE(lockHolder(copy), first->processId());
+
+    // A game that was killed leaves its lock behind: the next one takes it over.
+    first->kill();
+    QVERIFY(first->waitForFinished());
+    const auto third = copy.start();
+    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(copy), third->processId(), 20000);
+    third->terminate();
+    QVERIFY(third->waitForFinished(20000));
+    QCOMPARE(third->exitCode(), 0);
+    QVERIFY(!copy.albumLocked());
+}
+
+void TestLaunch::endingsThatAreNotThePlayers_data()
+{
+    QTest::addColumn<int>("signal");      // 0: the display goes away
+    QTest::addColumn<int>("sizeLimit");   // bytes a file may grow to; -1: none
+    QTest::addColumn<int>("status");
+    QTest::newRow("SIGTERM: saved") << int(SIGTERM) << -1 << 0;
+    // The lock beside the album is smaller than the album.
+    QTest::newRow("SIGHUP, a save that fails") << int(SIGHUP) << 200 << 1;
+    QTest::newRow("SIGINT, a save that fails") << int(SIGINT) << 300 << 1;
+    QTest::newRow("the X server goes away") << 0 << -1 << 1;
+}
+
+void TestLaunch::endingsThatAreNotThePlayers()
+{
+    QFETCH(int, signal);
+    QFETCH(int, sizeLimit);
+    QFETCH(int, status);
+    GameCopy copy;
+    QByteArray album;
+    for (int i = 0; i < 30; ++i)
+        album += codepage::encode(QStringLiteral("生き物%1,%1\r\n").arg(i, 2, 10, QLatin1Char('0')));
+    {
+        QFile file(copy.albumPath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(album) == album.size());
+    }
+
+    std::unique_ptr<QProcess> server;
+    QProcessEnvironment environment;
+    if (signal == 0) {
+        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
+            QSKIP("Xvfb is not installed");
+        server = std::make_unique<QProcess>();
+        server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                               QStringLiteral("tcp")});
+        QTRY_VERIFY_WITH_TIMEOUT(server->canReadLine(), 10000);
+        environment.insert(QStringLiteral("DISPLAY"), u':' + QString::fromLatin1(server->readLine().trimmed()));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    }
+    const auto game = copy.start(environment, [sizeLimit] {
+        if (sizeLimit >= 0) {
+            const rlimit limit{rlim_t(sizeLimit), rlim_t(sizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(copy.albumLocked(), 20000);
+    if (signal != 0) {
+        QVERIFY(::kill(pid_t(game->processId()), signal) == 0);
+    } else {
+        server->kill();
+        QVERIFY(server->waitForFinished());
+    }
+    // At once: no box waits for an answer that nobody is there to give.
+    QVERIFY(game->waitForFinished(20000));
+    QCOMPARE(game->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(game->exitCode(), status);
+    QCOMPARE(QFile(copy.albumPath()).size(), album.size());
+    QFile file(copy.albumPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), album);
+    QCOMPARE(QDir(copy.path(QStringLiteral("txt"))).entryList({QStringLiteral("*.saving-*")}, QDir::Files), QStringList());
+    const QString said = QString::fromLocal8Bit(game->readAllStandardError());
+    if (status != 0 && signal != 0)
+        QVERIFY2(said.contains(copy.albumPath() + QStringLiteral(" に永遠アルバムを保存できませんでした")), qPrintable(said));
+    else if (signal != 0)
+        QVERIFY2(!said.contains(QStringLiteral("shashin.album")), qPrintable(said));
 }
 
 QTEST_MAIN(TestLaunch)

@@ -103,6 +103,8 @@ void TestPlay::roadOfOnePhotograph()
     QCOMPARE(w.Lst[0]->listCount() + w.Lst[1]->listCount(), 0);
     QCOMPARE(rows(w.Lst[2]), QStringList{QStringLiteral("生き物02")});
     QCOMPARE(rows(w.Lst[3]), QStringList{QStringLiteral("02")});
+    // On the disk at once: a crash or a lost display now loses nothing.
+    QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")), codepage::encode(QStringLiteral("生き物02,02\r\n")));
     QVERIFY(game.messages.shown.isEmpty());
 }
 

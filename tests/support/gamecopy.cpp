@@ -1,0 +1,42 @@
+#include "support/gamecopy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+GameCopy::GameCopy()
+{
+    const QDir built(QStringLiteral(SHASHIN_BIN_DIR));
+    const QDir copy(m_dir.path());
+    QVERIFY(QFile::copy(built.filePath(QStringLiteral("shashin")), copy.filePath(QStringLiteral("shashin"))));
+    // The pictures and sounds are only read: the built ones serve.
+    for (const char *folder : {"img", "bgm"})
+        QVERIFY(QFile::link(built.filePath(QLatin1String(folder)), copy.filePath(QLatin1String(folder))));
+    QVERIFY(copy.mkdir(QStringLiteral("txt")));
+    for (const QString &name : QDir(built.filePath(QStringLiteral("txt"))).entryList({QStringLiteral("*.dat")})) {
+        if (name != QLatin1String("abm.dat"))
+            QVERIFY(QFile::copy(built.filePath(QStringLiteral("txt/") + name), copy.filePath(QStringLiteral("txt/") + name)));
+    }
+}
+
+std::unique_ptr<QProcess> GameCopy::start(const QProcessEnvironment &extra, const std::function<void()> &beforeExec) const
+{
+    auto game = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    // Under the sanitizers, Qt's own allocations at exit are no concern of these tests.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    environment.insert(extra);
+    game->setProcessEnvironment(environment);
+    game->setStandardInputFile(QProcess::nullDevice());
+    if (beforeExec)
+        game->setChildProcessModifier(beforeExec);
+    game->start(path(QStringLiteral("shashin")), {});
+    return game;
+}
+
+bool GameCopy::albumLocked() const
+{
+    return QFile::exists(albumPath() + QStringLiteral(".lock"));
+}
