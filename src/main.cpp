@@ -7,10 +7,30 @@
 #include "sound/gameaudio.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QStandardPaths>
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1) {
+        // --help and --version answer on the terminal, before a display is needed.
+        QCoreApplication terminal(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(SHASHIN_VERSION));
+        QCommandLineParser options;
+        options.setApplicationDescription(QStringLiteral("写真: photograph the creatures of the valley."));
+        options.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        // Not addHelpOption(): its --help-all would list Qt's options, which only QApplication knows.
+        const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                      QStringLiteral("Displays this help and exits."));
+        options.addOption(help);
+        const QCommandLineOption version = options.addVersionOption();
+        // Qt's own options (-platform, -style, …) are left to QApplication.
+        options.parse(QCoreApplication::arguments());
+        if (options.isSet(help))
+            options.showHelp();
+        if (options.isSet(version))
+            options.showVersion();
+    }
     QApplication app(argc, argv);
     // The name makes the player's data folder: ~/.local/share/shashin.
     QApplication::setApplicationName(QStringLiteral("shashin"));
