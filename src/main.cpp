@@ -1,3 +1,4 @@
+#include "core/commandline.h"
 #include "core/fom.h"
 #include "core/gamefolders.h"
 #include "platform/messagebox.h"
@@ -12,6 +13,7 @@
 
 int main(int argc, char *argv[])
 {
+    answerCommandLine(argc, argv);
 #ifdef SIGXFSZ
     // A file-size limit makes a save fail like a full disk, with the old album
     // kept and the player told, rather than kill the game in the middle of it.
