@@ -28,6 +28,9 @@ public:
     int show(const QString &text, Buttons buttons) override;
 
     static QString title();
+    // The least width of a box whose title is `titleWidth` pixels wide, so that
+    // the title bar shows it whole beside its icon and buttons.
+    static int titleBarWidth(int titleWidth);
 
 private:
     QWidget *m_parent;
