@@ -37,20 +37,19 @@ void makeRoomForTitle(QMessageBox &box)
     auto *grid = qobject_cast<QGridLayout *>(box.layout());
     if (grid == nullptr)
         return;
-    QFont titleFont = QApplication::font();
-    titleFont.setPixelSize(14);  // Qt's Wayland title bar; window managers draw theirs about as large
     const QMargins margins = grid->contentsMargins();
-    const int width = QtMessageBoxes::titleBarWidth(QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()))
-                      - margins.left() - margins.right();
+    const int width = QtMessageBoxes::titleBarWidth(box.windowTitle()) - margins.left() - margins.right();
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
                   grid->columnCount());
 }
 
 } // namespace
 
-int QtMessageBoxes::titleBarWidth(int titleWidth)
+int QtMessageBoxes::titleBarWidth(const QString &title)
 {
-    return titleWidth + 2 * 80;
+    QFont font = QApplication::font();
+    font.setPixelSize(14);  // Qt's Wayland title bar; window managers draw theirs about as large
+    return QFontMetrics(font).horizontalAdvance(title) + 2 * 80;
 }
 
 QtMessageBoxes::QtMessageBoxes(QWidget *parent)
