@@ -79,7 +79,8 @@ void PictureBox::paintPicture(const QImage &picture, const QRect &target, const 
         // sampled once at the size it is seen, not drawn small and blown up.
         const qreal ratio = devicePixelRatioF();
         const QSize inner = innerRect().size().expandedTo(QSize(1, 1));
-        m_surface = QImage(qCeil(inner.width() * ratio), qCeil(inner.height() * ratio), QImage::Format_ARGB32_Premultiplied);
+        m_surface = QImage(qCeil(inner.width() * ratio), qCeil(inner.height() * ratio),
+                           QImage::Format_ARGB32_Premultiplied);
         m_surface.setDevicePixelRatio(ratio);
         m_surface.fill(Qt::transparent);
     }

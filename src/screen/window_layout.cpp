@@ -64,8 +64,8 @@ void Fom::moveToTwips(double left, double top)
     // The frame's place: the window itself lies inside it.
     const double dpi = twips::dpiOf(this);
     const QMarginsF frame = m_frame->margins();
-    setGeometry(QRect(QPoint(qRound(twips::toPixels(left, dpi) + frame.left()), qRound(twips::toPixels(top, dpi) + frame.top())),
-                      size()));
+    const QPoint place(qRound(twips::toPixels(left, dpi) + frame.left()), qRound(twips::toPixels(top, dpi) + frame.top()));
+    setGeometry(QRect(place, size()));
 }
 
 void Fom::placeInWindow(QWidget *control, double left, double top, double width, double height)
