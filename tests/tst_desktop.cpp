@@ -1,33 +1,70 @@
+#include "core/fom.h"
+#include "platform/codepage.h"
+#include "platform/picturebox.h"
+#include "screen/controls.h"
+#include "support/gamefixture.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QLibraryInfo>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QtMath>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 // The game as a player starts it: the built executable on an X server with a
-// window manager that frames the window only after it is shown. Skipped where
-// Xvfb, openbox or the X utilities are not installed.
+// window manager that frames the window only after it is shown, and under a
+// Wayland compositor; and the game's own window drawn at a fractional scale.
+// A desktop whose programs are not installed is skipped.
 namespace {
 
-std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments, const QString &display,
-                                QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
+// Starts a program; what it prints goes to `log` if one is named (so that a
+// chatty server never fills a pipe that nobody reads).
+std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments,
+                                const QProcessEnvironment &environment,
+                                QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel,
+                                const QString &log = QString())
 {
     auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(channels);
+    if (!log.isEmpty()) {
+        process->setStandardOutputFile(log, QIODevice::Append);
+        process->setStandardErrorFile(log, QIODevice::Append);
+    }
+    process->start(program, arguments);
+    return process;
+}
+
+QString readLog(const QString &log)
+{
+    QFile file(log);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+}
+
+QProcessEnvironment x11Environment(const QString &display, const QString &scale = QStringLiteral("1"))
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), display);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(channels);
-    process->start(program, arguments);
-    return process;
+    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+    return environment;
 }
 
 // Runs an X tool on `display` and returns what it printed (its complaints are
 // those of a window not yet there).
 QString x11(const QString &display, const QString &tool, const QStringList &arguments)
 {
-    const auto process = start(tool, arguments, display, QProcess::SeparateChannels);
+    const auto process = start(tool, arguments, x11Environment(display), QProcess::SeparateChannels);
     process->waitForFinished(5000);
     return QString::fromLocal8Bit(process->readAllStandardOutput());
 }
@@ -57,64 +94,327 @@ QRect outerWindow(const QString &display)
                  field(info, QStringLiteral("Width")) + left + right, field(info, QStringLiteral("Height")) + top + bottom);
 }
 
+// Within `slack` pixels on every edge.
+bool near(const QRect &a, const QRect &b, int slack)
+{
+    return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack
+           && std::abs(a.right() - b.right()) <= slack && std::abs(a.bottom() - b.bottom()) <= slack;
+}
+
+QString missingProgram(const QStringList &programs)
+{
+    for (const QString &program : programs) {
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            return program + QStringLiteral(" is not installed");
+    }
+    return {};
+}
+
+// Stops a program the test started, and waits for it, whatever the test's
+// outcome: with SIGTERM, so that a server takes its socket and lock files away,
+// or killed, so that a game in the build folder saves no album there.
+struct Stopping
+{
+    std::unique_ptr<QProcess> process;
+    bool kill = false;
+    ~Stopping()
+    {
+        if (!process || process->state() == QProcess::NotRunning)
+            return;
+        if (kill)
+            process->kill();
+        else
+            process->terminate();
+        if (!process->waitForFinished(5000)) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+};
+
+// The mean difference per channel of `shown` at (dx, dy) from `expected`, over
+// all of `expected` but a margin of 2 pixels.
+double meanDifference(const QImage &shown, const QImage &expected, int dx, int dy)
+{
+    double sum = 0;
+    int count = 0;
+    for (int y = 2; y < expected.height() - 2; ++y) {
+        for (int x = 2; x < expected.width() - 2; ++x) {
+            const QRgb a = shown.pixel(x + dx, y + dy), b = expected.pixel(x, y);
+            sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            ++count;
+        }
+    }
+    return sum / (3.0 * count);
+}
+
+// The built game, copied with its data set into a folder of the test's own, so
+// that the album it saves is the test's.
+bool copyGame(const QString &to)
+{
+    const QDir from(QStringLiteral(SHASHIN_BIN_DIR));
+    QDirIterator files(from.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        const QString relative = from.relativeFilePath(path);
+        if (relative.startsWith(QLatin1String("txt/abm.dat")))
+            continue;
+        if (!QDir(to).mkpath(QFileInfo(relative).path()) || !QFile::copy(path, QDir(to).filePath(relative)))
+            return false;
+    }
+    return true;
+}
+
+// A screenshot of the compositor's whole output, or a null image.
+QImage waylandScreenshot(const QProcessEnvironment &environment, const QString &folder)
+{
+    const QDir dir(folder);
+    for (const QString &old : dir.entryList({QStringLiteral("*.png")}, QDir::Files))
+        QFile::remove(dir.filePath(old));
+    QProcess shooter;
+    shooter.setProcessEnvironment(environment);
+    shooter.setWorkingDirectory(folder);
+    shooter.setProcessChannelMode(QProcess::MergedChannels);
+    shooter.start(QStringLiteral("weston-screenshooter"), {});
+    if (!shooter.waitForFinished(5000))
+        shooter.kill();
+    const QStringList shots = dir.entryList({QStringLiteral("*.png")}, QDir::Files);
+    return shots.isEmpty() ? QImage() : QImage(dir.filePath(shots.first()));
+}
+
+// The game's window in a screenshot: the rows and columns that are mostly pure
+// black (the compositor draws none), and how many white pixels of text it holds.
+QRect blackWindow(const QImage &shot, int *whitePixels)
+{
+    const QImage image = shot.convertToFormat(QImage::Format_RGB32);
+    QList<int> rows(image.height()), columns(image.width());
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((line[x] & 0xffffff) == 0) {
+                ++rows[y];
+                ++columns[x];
+            }
+        }
+    }
+    const auto span = [](const QList<int> &counts, int least) {
+        qsizetype first = 0, last = counts.size() - 1;
+        while (first <= last && counts[first] < least)
+            ++first;
+        while (last >= first && counts[last] < least)
+            --last;
+        return std::pair<int, int>(int(first), int(last));
+    };
+    const auto [top, bottom] = span(rows, image.width() / 4);
+    const auto [left, right] = span(columns, image.height() / 4);
+    const QRect window(QPoint(left, top), QPoint(right, bottom));
+    *whitePixels = 0;
+    for (int y = window.top(); y <= window.bottom(); ++y)
+        for (int x = window.left(); x <= window.right(); ++x)
+            *whitePixels += (image.pixel(x, y) & 0xffffff) == 0xffffff;
+    return window;
+}
+
 } // namespace
 
 class TestDesktop : public QObject
 {
     Q_OBJECT
 
+public:
+    // This suite's own windows are drawn at a fractional scale (the games it
+    // starts get a scale of their own).
+    static void initMain() { qputenv("QT_SCALE_FACTOR", "1.5"); }
+
 private slots:
+    void pictureIsDrawnAtDevicePixels();
     void windowStartsAtFourFifthsFourThirdsAndCentred_data();
     void windowStartsAtFourFifthsFourThirdsAndCentred();
+    void gameUnderWayland_data();
+    void gameUnderWayland();
 };
+
+void TestDesktop::pictureIsDrawnAtDevicePixels()
+{
+    GameFixture game;
+    // Squares of 5 pixels, shrunk to about a third: drawn at logical pixels and
+    // blown up by 1.5, they come out a blur of blocks.
+    QImage picture(256, 256, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, (x / 5 + y / 5) % 2 ? qRgb(240, 200, 40) : qRgb(20, 40, 160));
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+    game.writeBytes(QStringLiteral("img/00.dat"), png);
+    game.writeBytes(QStringLiteral("txt/abm.dat"), codepage::encode(QStringLiteral("生き物00,00\r\n")));
+    game.startPlaying();
+    Fom &w = game.window();
+    QCOMPARE(w.devicePixelRatioF(), 1.5);
+    w.Lst[2]->setListIndex(0);
+    QVERIFY(w.Pic->isVisible());
+
+    // The picture as it is seen, and as it is when stretched straight to the
+    // device pixels of the box's inside.
+    const QImage shown = w.Pic->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect inside = w.Pic->innerRect();
+    QImage expected(qCeil(inside.width() * 1.5), qCeil(inside.height() * 1.5), QImage::Format_RGB32);
+    QPainter painter(&expected);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(0, 0, inside.width() * 1.5, inside.height() * 1.5), picture);
+    painter.end();
+    // The inside starts at a pixel and a half: compared where it fits best.
+    double best = 255;
+    for (int dy = 0; dy <= 2; ++dy)
+        for (int dx = 0; dx <= 2; ++dx)
+            best = std::min(best, meanDifference(shown, expected, dx, dy));
+    QVERIFY2(best < 4, qPrintable(QString::number(best)));
+}
 
 void TestDesktop::windowStartsAtFourFifthsFourThirdsAndCentred_data()
 {
     QTest::addColumn<QSize>("screen");
+    QTest::addColumn<QString>("scale");
     QTest::addColumn<QRect>("outer");
-    QTest::newRow("1024 x 768") << QSize(1024, 768) << QRect(103, 77, 819, 614);
-    QTest::newRow("1280 x 1024") << QSize(1280, 1024) << QRect(94, 103, 1092, 819);
-    QTest::newRow("3840 x 2160, 4K at 100 %") << QSize(3840, 2160) << QRect(768, 216, 2304, 1728);
+    QTest::newRow("1024 x 768") << QSize(1024, 768) << "1" << QRect(103, 77, 819, 614);
+    QTest::newRow("1280 x 1024") << QSize(1280, 1024) << "1" << QRect(94, 103, 1092, 819);
+    QTest::newRow("3840 x 2160, 4K at 100 %") << QSize(3840, 2160) << "1" << QRect(768, 216, 2304, 1728);
+    // The frame, noted in device pixels, counted at the scale.
+    QTest::newRow("1920 x 1080 at 125 %") << QSize(1920, 1080) << "1.25" << QRect(384, 108, 1152, 864);
+    QTest::newRow("1920 x 1080 at 150 %") << QSize(1920, 1080) << "1.5" << QRect(384, 108, 1152, 864);
+    QTest::newRow("1920 x 1080 at 200 %") << QSize(1920, 1080) << "2" << QRect(384, 108, 1152, 864);
 }
 
 void TestDesktop::windowStartsAtFourFifthsFourThirdsAndCentred()
 {
     QFETCH(QSize, screen);
+    QFETCH(QString, scale);
     QFETCH(QRect, outer);
-    for (const char *tool : {"Xvfb", "openbox", "xwininfo", "xprop"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-            QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
-    }
+    const QString missing = missingProgram({QStringLiteral("Xvfb"), QStringLiteral("openbox"),
+                                            QStringLiteral("xwininfo"), QStringLiteral("xprop")});
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
     // Xvfb picks a free display and names it once it takes connections.
-    const auto server = start(QStringLiteral("Xvfb"),
-                              {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                               QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height()),
-                               QStringLiteral("-nolisten"), QStringLiteral("tcp")},
-                              QString());
-    QTRY_VERIFY_WITH_TIMEOUT(server->canReadLine(), 10000);
-    const QString display = u':' + QString::fromLatin1(server->readLine().trimmed());
+    Stopping server{start(QStringLiteral("Xvfb"),
+                          {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height()),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp")},
+                          QProcessEnvironment::systemEnvironment())};
+    QTRY_VERIFY_WITH_TIMEOUT(server.process->canReadLine(), 10000);
+    const QString display = u':' + QString::fromLatin1(server.process->readLine().trimmed());
     // Openbox manages windows once it has set out the work area. Now and then it
     // finds a display that has only just named itself not yet open: it is started
     // again then.
-    std::unique_ptr<QProcess> manager;
+    Stopping manager;
     const auto managing = [&] {
         return x11(display, QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")})
             .contains(u'=');
     };
     for (int attempt = 0; attempt < 5 && !managing(); ++attempt) {
-        manager = start(QStringLiteral("openbox"), {}, display);
-        static_cast<void>(QTest::qWaitFor([&] { return manager->state() == QProcess::NotRunning || managing(); }, 10000));
+        manager.process = start(QStringLiteral("openbox"), {}, x11Environment(display));
+        static_cast<void>(
+            QTest::qWaitFor([&] { return manager.process->state() == QProcess::NotRunning || managing(); }, 10000));
     }
     QVERIFY2(managing(), "openbox did not come up");
-    const auto game = start(QStringLiteral(SHASHIN_BIN_DIR "/shashin"), {}, display);
-    QTRY_COMPARE_WITH_TIMEOUT(outerWindow(display), outer, 15000);
     // Killed, not closed: the build folder's album is not the test's to save.
-    game->kill();
-    game->waitForFinished();
-    for (QProcess *process : {manager.get(), server.get()}) {
-        process->terminate();  // so that Xvfb takes its display's files away
-        process->waitForFinished();
-    }
+    Stopping game{start(QStringLiteral(SHASHIN_BIN_DIR "/shashin"), {}, x11Environment(display, scale)), true};
+    // Above a scale of 1 a logical pixel rounds either way, and the 4:3 width
+    // follows the rounded height: an edge may be two logical pixels out.
+    const int slack = scale == u"1" ? 0 : qCeil(2 * scale.toDouble());
+    QTRY_VERIFY2_WITH_TIMEOUT(near(outerWindow(display), outer, slack),
+                              qPrintable(QStringLiteral("%1 %2 %3 x %4").arg(outerWindow(display).x())
+                                             .arg(outerWindow(display).y()).arg(outerWindow(display).width())
+                                             .arg(outerWindow(display).height())),
+                              15000);
+}
+
+void TestDesktop::gameUnderWayland_data()
+{
+    // weston's output scale, on an output of 1920 x 1080 logical pixels.
+    QTest::addColumn<int>("scale");
+    QTest::newRow("scale 1") << 1;
+    QTest::newRow("scale 2") << 2;
+}
+
+void TestDesktop::gameUnderWayland()
+{
+    QFETCH(int, scale);
+    // The window 8/10 of the screen's height and 4:3; its inside that less Qt's
+    // own title bar and edges (30 and 3 logical pixels), in device pixels.
+    const QSize inside = QSize(1152 - 6, 864 - 33) * scale;
+    const QString missing = missingProgram({QStringLiteral("weston"), QStringLiteral("weston-screenshooter")});
+    if (!missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath)
+                           + QStringLiteral("/platforms/libqwayland-generic.so")))
+        QSKIP("Qt's Wayland platform (qt6-wayland) is not installed");
+    QTemporaryDir runtime;  // made 0700, as a Wayland socket's folder must be
+    QTemporaryDir work;
+    QVERIFY(runtime.isValid() && work.isValid());
+    const QString gameDir = work.filePath(QStringLiteral("game"));
+    QVERIFY(copyGame(gameDir));
+    // The first two creatures as the game writes them; dated long ago, so that a save shows.
+    QFile names(gameDir + QStringLiteral("/txt/name.dat"));
+    QVERIFY(names.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = names.readAll().split('\n');
+    const QByteArray album = lines.at(0).chopped(1) + ",00\r\n" + lines.at(1).chopped(1) + ",01\r\n";
+    QFile albumFile(gameDir + QStringLiteral("/txt/abm.dat"));
+    QVERIFY(albumFile.open(QIODevice::WriteOnly) && albumFile.write(album) == album.size());
+    const QDateTime longAgo = QDateTime::fromSecsSinceEpoch(1000000000);
+    QVERIFY(albumFile.setFileTime(longAgo, QFileDevice::FileModificationTime));
+    albumFile.close();
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("shashin-test"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    // Under LeakSanitizer: the system's Wayland library leaves some of its own at
+    // exit; the game's leaks still count.
+    QFile suppressions(work.filePath(QStringLiteral("leaks.supp")));
+    QVERIFY(suppressions.open(QIODevice::WriteOnly) && suppressions.write("leak:libwayland-client.so\n") > 0);
+    suppressions.close();
+    environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=") + suppressions.fileName());
+    // --debug lets weston-screenshooter take pictures of the output.
+    const QString westonLog = work.filePath(QStringLiteral("weston.log"));
+    Stopping compositor{start(QStringLiteral("weston"),
+                              {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
+                               QStringLiteral("--socket=shashin-test"), QStringLiteral("--width=1920"),
+                               QStringLiteral("--height=1080"), QStringLiteral("--scale=%1").arg(scale),
+                               QStringLiteral("--idle-time=0"), QStringLiteral("--debug")},
+                              environment, QProcess::SeparateChannels, westonLog)};
+    QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo::exists(runtime.filePath(QStringLiteral("shashin-test")))
+                                  || compositor.process->state() == QProcess::NotRunning,
+                              "weston did not open its socket", 10000);
+    QVERIFY2(compositor.process->state() == QProcess::Running, qPrintable(readLog(westonLog)));
+
+    const QString gameLog = work.filePath(QStringLiteral("game.log"));
+    Stopping game{start(gameDir + QStringLiteral("/shashin"), {}, environment, QProcess::SeparateChannels, gameLog)};
+    // The opening: a black window of the start-up size with its white text.
+    QRect window;
+    int white = 0;
+    const auto showsOpening = [&] {
+        const QImage shot = waylandScreenshot(environment, work.path());
+        if (shot.isNull())
+            return false;
+        window = blackWindow(shot, &white);
+        return std::abs(window.width() - inside.width()) <= 3 && std::abs(window.height() - inside.height()) <= 3
+               && white > 200;
+    };
+    QVERIFY2(QTest::qWaitFor(showsOpening, 20000),
+             qPrintable(QStringLiteral("%1 x %2, %3 white; %4").arg(window.width()).arg(window.height()).arg(white)
+                            .arg(readLog(gameLog))));
+
+    // SIGTERM closes it as the player does: the album is saved, whole.
+    game.process->terminate();
+    QVERIFY(game.process->waitForFinished(10000));
+    QCOMPARE(game.process->exitStatus(), QProcess::NormalExit);
+    QVERIFY2(game.process->exitCode() == 0, qPrintable(readLog(gameLog)));
+    QVERIFY(albumFile.open(QIODevice::ReadOnly));
+    QCOMPARE(albumFile.readAll(), album);
+    QVERIFY(QFileInfo(albumFile).lastModified() > longAgo);
 }
 
 QTEST_MAIN(TestDesktop)

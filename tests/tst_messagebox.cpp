@@ -49,6 +49,7 @@ void TestMessageBox::messageBoxAnswers()
     QFETCH(BoxAction, action);
     QFETCH(int, answer);
     QString title, text, cancel;
+    int width = 0;
     // Acts on the box from inside its own event loop, once it is up.
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
@@ -57,6 +58,7 @@ void TestMessageBox::messageBoxAnswers()
             return;
         poll.stop();
         title = box->windowTitle();
+        width = box->width();
         text = box->text();
         if (QAbstractButton *b = box->button(QMessageBox::Cancel))
             cancel = b->text();
@@ -66,6 +68,8 @@ void TestMessageBox::messageBoxAnswers()
     QtMessageBoxes boxes;
     QCOMPARE(boxes.show(QStringLiteral("保存しますか？\r\n二行目"), MessageBoxes::Buttons(buttons)), answer);
     QCOMPARE(title, QStringLiteral("shashin"));
+    // Wide enough for the title bar to show the title whole, however short the text.
+    QVERIFY2(width >= QtMessageBoxes::titleBarWidth(title), qPrintable(QString::number(width)));
     QCOMPARE(text, QStringLiteral("保存しますか？\n二行目"));
     QCOMPARE(cancel, buttons == MessageBoxes::OkCancel ? QStringLiteral("キャンセル") : QString());
 }

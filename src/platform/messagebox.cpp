@@ -1,8 +1,11 @@
 #include "platform/messagebox.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace {
 
@@ -24,7 +27,30 @@ protected:
     }
 };
 
+// A box is as wide as its text and buttons need; its title, drawn by the window
+// manager or (on Wayland) by Qt, can need more: Qt's own title bar centres the
+// title between an icon on the left and three buttons on the right, and clips it
+// at 77 px from the right edge, so a box of 157 px showed "shas". The layout is
+// given a row as wide as the title plus that room on both sides.
+void makeRoomForTitle(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (grid == nullptr)
+        return;
+    const QMargins margins = grid->contentsMargins();
+    const int width = QtMessageBoxes::titleBarWidth(box.windowTitle()) - margins.left() - margins.right();
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 } // namespace
+
+int QtMessageBoxes::titleBarWidth(const QString &title)
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(14);  // Qt's Wayland title bar; window managers draw theirs about as large
+    return QFontMetrics(font).horizontalAdvance(title) + 2 * 80;
+}
 
 QtMessageBoxes::QtMessageBoxes(QWidget *parent)
     : m_parent(parent)
@@ -50,6 +76,8 @@ int QtMessageBoxes::show(const QString &text, Buttons buttons)
     // The game's texts tell the player to press キャンセル: the button says so too.
     if (QAbstractButton *cancel = box.button(QMessageBox::Cancel))
         cancel->setText(QStringLiteral("キャンセル"));
+
+    makeRoomForTitle(box);
 
     // Only buttonClicked tells a real click apart: clickedButton() is also set
     // when the box is closed from its title bar.

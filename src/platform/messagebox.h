@@ -28,6 +28,9 @@ public:
     int show(const QString &text, Buttons buttons) override;
 
     static QString title();
+    // The least width of a box with this title, so that the title bar shows it
+    // whole beside its icon and buttons.
+    static int titleBarWidth(const QString &title);
 
 private:
     QWidget *m_parent;

@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtMath>
 
 PictureBox::PictureBox(QWidget *parent)
     : QWidget(parent)
@@ -74,7 +75,13 @@ void PictureBox::paintPicture(const QImage &picture, const QRect &target, const 
     if (picture.isNull())
         return;
     if (m_surface.isNull()) {
-        m_surface = QImage(innerRect().size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+        // In device pixels, so that a picture stretched at a scale of 1.5 is
+        // sampled once at the size it is seen, not drawn small and blown up.
+        const qreal ratio = devicePixelRatioF();
+        const QSize inner = innerRect().size().expandedTo(QSize(1, 1));
+        m_surface = QImage(qCeil(inner.width() * ratio), qCeil(inner.height() * ratio),
+                           QImage::Format_ARGB32_Premultiplied);
+        m_surface.setDevicePixelRatio(ratio);
         m_surface.fill(Qt::transparent);
     }
     QPainter painter(&m_surface);
@@ -98,8 +105,14 @@ void PictureBox::paintEvent(QPaintEvent *)
         painter.setPen(QColor(160, 160, 160));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
-    if (!m_surface.isNull())
-        painter.drawImage(innerRect().topLeft(), m_surface);
+    if (m_surface.isNull())
+        return;
+    painter.drawImage(innerRect().topLeft(), m_surface);
+    if (!qFuzzyCompare(m_surface.devicePixelRatio(), devicePixelRatioF())) {
+        // On a screen of another scale: drawn anew at its pixels, once this paint is over.
+        QMetaObject::invokeMethod(
+            this, [this] { resetSurface(); update(); emit surfaceReset(); }, Qt::QueuedConnection);
+    }
 }
 
 void PictureBox::resizeEvent(QResizeEvent *)

@@ -41,10 +41,11 @@ public:
     // Wipes the drawing surface to the background colour.
     void clear();
     // Paints `source` (a rectangle of `picture`, in pixels) stretched into `target`
-    // (a rectangle of the inner area, in pixels).
+    // (a rectangle of the inner area, in logical pixels), sampled at the screen's
+    // device pixels.
     void paintPicture(const QImage &picture, const QRect &target, const QRect &source);
-    // What has been painted; a null image while nothing has been since the last
-    // clear or resize.
+    // What has been painted, in device pixels (its device pixel ratio is the
+    // box's); a null image while nothing has been since the last clear or resize.
     const QImage &surface() const { return m_surface; }
 
     // The picture held (as loaded into it); an empty image when nothing is held.
@@ -53,7 +54,8 @@ public:
 
 signals:
     // The surface was made anew, blank, at the present inner size: by a resize
-    // (delivered when the box is next shown, if it was hidden) or a new border.
+    // (delivered when the box is next shown, if it was hidden), a new border or a
+    // screen of another scale.
     void surfaceReset();
     void clicked();
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);

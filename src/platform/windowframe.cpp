@@ -44,17 +44,22 @@ WindowFrame::~WindowFrame()
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
-QMargins WindowFrame::margins()
+QMarginsF WindowFrame::margins()
 {
     if (m_atom != 0) {
         if (!m_read && m_window->testAttribute(Qt::WA_WState_Created))
             read();  // a note made before anyone listened
-        return m_margins;
+        return QMarginsF(m_margins) / m_window->devicePixelRatioF();
     }
     const QRect outer = m_window->frameGeometry();
     const QRect inner = m_window->geometry();
-    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                    outer.bottom() - inner.bottom());
+    return QMarginsF(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                     outer.bottom() - inner.bottom());
+}
+
+bool WindowFrame::canPlaceWindows()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 bool WindowFrame::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *)

@@ -1,17 +1,17 @@
 #pragma once
 
 #include <QAbstractNativeEventFilter>
-#include <QMargins>
+#include <QMarginsF>
 #include <QObject>
 
 class QWidget;
 
-// The frame a window manager puts around a top-level window, in pixels. On X11
-// the window manager frames a window only after it is shown and notes the frame
-// in a property of the window (_NET_FRAME_EXTENTS); Qt reads that note again only
-// when the window is next reconfigured, so it may keep a frame of nothing for
-// good. This reads the note itself and says when it changes. Elsewhere the frame
-// is what Qt reports.
+// The frame a window manager puts around a top-level window, in the window's
+// logical pixels. On X11 the window manager frames a window only after it is
+// shown and notes the frame, in device pixels, in a property of the window
+// (_NET_FRAME_EXTENTS); Qt reads that note again only when the window is next
+// reconfigured, so it may keep a frame of nothing for good. This reads the note
+// itself and says when it changes. Elsewhere the frame is what Qt reports.
 class WindowFrame final : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -19,7 +19,11 @@ public:
     explicit WindowFrame(QWidget *window);
     ~WindowFrame() override;
 
-    QMargins margins();
+    // Fractional at a fractional scale: 25 device pixels are 16.67 at 1.5.
+    QMarginsF margins();
+    // False where the compositor places windows and ignores their requests
+    // (Wayland): a window there only chooses its size.
+    static bool canPlaceWindows();
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
 
@@ -31,7 +35,7 @@ private:
     bool read();
 
     QWidget *m_window;
-    QMargins m_margins;
+    QMargins m_margins;  // as noted, in device pixels
     quint32 m_atom = 0;  // the note's name on an X11 display; 0 elsewhere
     bool m_read = false;
 };

@@ -27,13 +27,13 @@ void preparePanel(PictureBox *panel, double gridWidth, double gridHeight)
 
 double Fom::outerHeightTwips() const
 {
-    const QMargins frame = m_frame->margins();
+    const QMarginsF frame = m_frame->margins();
     return twips::fromPixels(height() + frame.top() + frame.bottom(), twips::dpiOf(this));
 }
 
 double Fom::outerWidthTwips() const
 {
-    const QMargins frame = m_frame->margins();
+    const QMarginsF frame = m_frame->margins();
     return twips::fromPixels(width() + frame.left() + frame.right(), twips::dpiOf(this));
 }
 
@@ -49,22 +49,23 @@ double Fom::topTwips() const
 
 void Fom::setOuterHeightTwips(double height)
 {
-    const QMargins frame = m_frame->margins();
-    resize(width(), std::max(1, twips::toPixels(height, twips::dpiOf(this)) - frame.top() - frame.bottom()));
+    const QMarginsF frame = m_frame->margins();
+    resize(width(), std::max(1, qRound(twips::toPixels(height, twips::dpiOf(this)) - frame.top() - frame.bottom())));
 }
 
 void Fom::setOuterWidthTwips(double width)
 {
-    const QMargins frame = m_frame->margins();
-    resize(std::max(1, twips::toPixels(width, twips::dpiOf(this)) - frame.left() - frame.right()), height());
+    const QMarginsF frame = m_frame->margins();
+    resize(std::max(1, qRound(twips::toPixels(width, twips::dpiOf(this)) - frame.left() - frame.right())), height());
 }
 
 void Fom::moveToTwips(double left, double top)
 {
     // The frame's place: the window itself lies inside it.
     const double dpi = twips::dpiOf(this);
-    const QMargins frame = m_frame->margins();
-    setGeometry(QRect(QPoint(twips::toPixels(left, dpi) + frame.left(), twips::toPixels(top, dpi) + frame.top()), size()));
+    const QMarginsF frame = m_frame->margins();
+    const QPoint place(qRound(twips::toPixels(left, dpi) + frame.left()), qRound(twips::toPixels(top, dpi) + frame.top()));
+    setGeometry(QRect(place, size()));
 }
 
 void Fom::placeInWindow(QWidget *control, double left, double top, double width, double height)
@@ -100,7 +101,7 @@ void Fom::placeAtStartUp()
 {
     if (m_startUpTries <= 0 || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
         return;
-    const QMargins frame = m_frame->margins();
+    const QMarginsF frame = m_frame->margins();
     if (frame.isNull())
         return;  // no frame (yet): start-up's height already was the outer one
     // Where the layout pass puts a window of the start-up height, frame included.
@@ -108,10 +109,14 @@ void Fom::placeAtStartUp()
     const QSizeF screen = twips::screenSize(this);
     const int height = twips::toPixels(m_startHeight, dpi);
     const int width = twips::toPixels(layout::aspectWidth(twips::fromPixels(height, dpi)).value_or(0), dpi);
-    const QRect target(twips::toPixels((screen.width() - twips::fromPixels(width, dpi)) / 2, dpi),
-                       twips::toPixels((screen.height() - twips::fromPixels(height, dpi)) / 2, dpi), width, height);
-    const QRect outer = geometry().marginsAdded(frame);
-    const auto near = [](const QRect &a, const QRect &b) {
+    QRectF target(twips::toPixels((screen.width() - twips::fromPixels(width, dpi)) / 2, dpi),
+                  twips::toPixels((screen.height() - twips::fromPixels(height, dpi)) / 2, dpi), width, height);
+    const QRectF outer = QRectF(geometry()).marginsAdded(frame);
+    // A compositor that places windows itself is left to it: only the size is ours.
+    const bool placing = WindowFrame::canPlaceWindows();
+    if (!placing)
+        target.moveTopLeft(outer.topLeft());
+    const auto near = [](const QRectF &a, const QRectF &b) {
         return std::abs(a.left() - b.left()) <= 1 && std::abs(a.top() - b.top()) <= 1
                && std::abs(a.width() - b.width()) <= 1 && std::abs(a.height() - b.height()) <= 1;
     };
@@ -119,10 +124,15 @@ void Fom::placeAtStartUp()
         m_startUpTries = 0;  // in place: from now on the size is the player's
         return;
     }
+    --m_startUpTries;
+    const QRect inner = target.marginsRemoved(frame).toRect();
+    if (!placing) {
+        resize(inner.size());
+        return;
+    }
     // One request for size and place: the window manager may still be answering
     // earlier ones, and answers that cross would undo a move made separately.
-    --m_startUpTries;
-    setGeometry(target.marginsRemoved(frame));
+    setGeometry(inner);
 }
 
 void Fom::Form_Resize()
@@ -134,7 +144,8 @@ void Fom::Form_Resize()
         if (const auto width = layout::aspectWidth(outerHeightTwips())) {
             setOuterWidthTwips(*width);
             const QSizeF screen = twips::screenSize(this);
-            moveToTwips((screen.width() - outerWidthTwips()) / 2, (screen.height() - outerHeightTwips()) / 2);
+            if (WindowFrame::canPlaceWindows())
+                moveToTwips((screen.width() - outerWidthTwips()) / 2, (screen.height() - outerHeightTwips()) / 2);
         }
     }
 
