@@ -2,12 +2,12 @@
 #include "platform/codepage.h"
 #include "platform/picturebox.h"
 #include "screen/controls.h"
+#include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QLibraryInfo>
 #include <QPainter>
 #include <QProcess>
@@ -146,23 +146,6 @@ double meanDifference(const QImage &shown, const QImage &expected, int dx, int d
         }
     }
     return sum / (3.0 * count);
-}
-
-// The built game, copied with its data set into a folder of the test's own, so
-// that the album it saves is the test's.
-bool copyGame(const QString &to)
-{
-    const QDir from(QStringLiteral(SHASHIN_BIN_DIR));
-    QDirIterator files(from.path(), QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString path = files.next();
-        const QString relative = from.relativeFilePath(path);
-        if (relative.startsWith(QLatin1String("txt/abm.dat")))
-            continue;
-        if (!QDir(to).mkpath(QFileInfo(relative).path()) || !QFile::copy(path, QDir(to).filePath(relative)))
-            return false;
-    }
-    return true;
 }
 
 // A screenshot of the compositor's whole output, or a null image.
@@ -351,14 +334,13 @@ void TestDesktop::gameUnderWayland()
     QTemporaryDir runtime;  // made 0700, as a Wayland socket's folder must be
     QTemporaryDir work;
     QVERIFY(runtime.isValid() && work.isValid());
-    const QString gameDir = work.filePath(QStringLiteral("game"));
-    QVERIFY(copyGame(gameDir));
+    const GameCopy copy;
     // The first two creatures as the game writes them; dated long ago, so that a save shows.
-    QFile names(gameDir + QStringLiteral("/txt/name.dat"));
+    QFile names(copy.path(QStringLiteral("txt/name.dat")));
     QVERIFY(names.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = names.readAll().split('\n');
     const QByteArray album = lines.at(0).chopped(1) + ",00\r\n" + lines.at(1).chopped(1) + ",01\r\n";
-    QFile albumFile(gameDir + QStringLiteral("/txt/abm.dat"));
+    QFile albumFile(copy.albumPath());
     QVERIFY(albumFile.open(QIODevice::WriteOnly) && albumFile.write(album) == album.size());
     const QDateTime longAgo = QDateTime::fromSecsSinceEpoch(1000000000);
     QVERIFY(albumFile.setFileTime(longAgo, QFileDevice::FileModificationTime));
@@ -391,7 +373,7 @@ void TestDesktop::gameUnderWayland()
     QVERIFY2(compositor.process->state() == QProcess::Running, qPrintable(readLog(westonLog)));
 
     const QString gameLog = work.filePath(QStringLiteral("game.log"));
-    Stopping game{start(gameDir + QStringLiteral("/shashin"), {}, environment, QProcess::SeparateChannels, gameLog)};
+    Stopping game{start(copy.path(QStringLiteral("shashin")), {}, environment, QProcess::SeparateChannels, gameLog)};
     // The opening: a black window of the start-up size with its white text.
     QRect window;
     int white = 0;
