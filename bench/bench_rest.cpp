@@ -643,14 +643,14 @@ struct Recording
                 char buffer[16384];
                 const ssize_t got = read(recorder.out, buffer, sizeof buffer);
                 const std::int64_t at = nowNs();
-                if (got > 0) {
-                    pending.append(buffer, size_t(got));
-                    const size_t whole = pending.size() / 4 * 4;
-                    const auto *frame = reinterpret_cast<const std::int16_t *>(pending.data());
-                    samples.insert(samples.end(), frame, frame + whole / 2);
-                    pending.erase(0, whole);
-                    arrivals.emplace_back(frames(), at);
-                }
+                if (got <= 0)
+                    return;  // parecord has gone
+                pending.append(buffer, size_t(got));
+                const size_t whole = pending.size() / 4 * 4;
+                const auto *frame = reinterpret_cast<const std::int16_t *>(pending.data());
+                samples.insert(samples.end(), frame, frame + whole / 2);
+                pending.erase(0, whole);
+                arrivals.emplace_back(frames(), at);
             }
             if (child && (p[1].revents & (POLLIN | POLLHUP))) {
                 char buffer[256];
