@@ -32,6 +32,20 @@
 // Needs a display: with DISPLAY unset it starts Xvfb (and openbox, when there) for
 // the run. The audio driver is SDL's dummy one; "no audio device" asks SDL for a
 // driver that does not exist.
+//
+// Then the same through a sound server, when pulseaudio and parecord are installed:
+// a PulseAudio the bench starts for itself, playing into a null sink whose
+// monitor parecord records, each piece stamped with when it came.
+//   CPU, wake-ups         as above, the game at rest with its music
+//   cry heard             from the click to the cry in the recording: the first
+//                         sound without music, else the first sample louder than
+//                         the music ever is, less the time the cry takes to get so loud
+//   dropouts              runs of digital silence of 3 ms or more in the recording
+//                         of the game's music from its first second on, with two
+//                         busy loops on the two cores
+//   cries cut             the first half millisecond heard of a cry that opened the
+//                         device, against the file: how much of its fade-in is gone
+//   the stream            its name, icon and role, as `pactl list sink-inputs` has them
 
 #include "core/fom.h"
 #include "platform/messagebox.h"
@@ -54,6 +68,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtEndian>
 
 #include <SDL_mixer.h>
 
@@ -65,6 +80,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -182,7 +198,7 @@ int runCryChild(int clicks, const QString &dataDir, int argc, char *argv[])
         [&pageUp](long long) { pageUp = true; });
     game.window.show();
 
-    enum class Step { Page, Sound, Rest, Listen } step = Step::Page;
+    enum class Step { Page, Sound, Rest, Listen, Done } step = Step::Page;
     SdlAudioBackend *sdl = nullptr;
     std::int64_t waitUntil = 0;
     std::int64_t clickedAt = 0;
@@ -229,6 +245,9 @@ int runCryChild(int clicks, const QString &dataDir, int argc, char *argv[])
                 listeningToOutput = true;
             clickedAt = nowNs();
             clickLeft(game.window.Pic);
+            // For whoever listens to the sound server's output.
+            std::printf("clicked %lld\n", static_cast<long long>(clickedAt));
+            std::fflush(stdout);
             step = Step::Listen;
             return;
         case Step::Listen:
@@ -241,12 +260,16 @@ int runCryChild(int clicks, const QString &dataDir, int argc, char *argv[])
                 std::printf("cry %.3f\n", double(cryHeardAt.load() - clickedAt) / 1e6);
             std::fflush(stdout);
             if (--clicks == 0) {
-                QCoreApplication::exit(0);
+                // A sound server drops what it has not played once the stream goes.
+                QTimer::singleShot(1000, [] { QCoreApplication::exit(0); });
+                step = Step::Done;
                 return;
             }
             // Long enough for the cry to end and the sound to come to rest again.
             waitUntil = now + 4'000'000'000;
             step = Step::Rest;
+            return;
+        case Step::Done:
             return;
         }
     });
@@ -528,6 +551,303 @@ bool makeGameFolder(const QString &gameDir, const QString &folder, bool music)
     return true;
 }
 
+// --- Through a sound server -----------------------------------------------------
+
+// A PulseAudio of our own, started as a desktop's but playing into a null sink
+// at the server's default 44.1 kHz (it resamples the game's 22.05 kHz as a
+// desktop's does), with nothing but its own socket in a scratch runtime folder.
+const char *const kSink = "shashin_bench";
+
+struct SoundServer
+{
+    QTemporaryDir runtime;  // 0700, as XDG_RUNTIME_DIR must be
+    Child server;
+    Environment clients;  // what a client needs to find it, besides the display
+
+    ~SoundServer() { stop(server, SIGTERM); }
+
+    bool start(const Environment &base)
+    {
+        const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (pulseaudio.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("parecord")).isEmpty()
+            || !runtime.isValid())
+            return false;
+        const std::string dir = runtime.path().toStdString();
+        server = spawn({pulseaudio.toStdString(), "--daemonize=no", "--exit-idle-time=-1", "-n", "-L",
+                        std::string("module-null-sink sink_name=") + kSink, "-L",
+                        "module-native-protocol-unix auth-anonymous=1"},
+                       {{"XDG_RUNTIME_DIR", dir}, {"HOME", dir}}, false);
+        const std::string socket = dir + "/pulse/native";
+        for (int tries = 0; tries < 100 && !QFileInfo::exists(QString::fromStdString(socket)); ++tries)
+            sleepSeconds(0.1);
+        clients = base;
+        clients["SDL_AUDIODRIVER"] = "pulseaudio";
+        clients["PULSE_SERVER"] = "unix:" + socket;
+        return QFileInfo::exists(QString::fromStdString(socket));
+    }
+
+    // What `pactl list sink-inputs` says of the streams' names, icons and roles.
+    std::vector<std::string> streamProperties() const
+    {
+        Child pactl = spawn({QStandardPaths::findExecutable(QStringLiteral("pactl")).toStdString(), "list",
+                             "sink-inputs"},
+                            clients, false);
+        std::vector<std::string> properties;
+        while (const auto line = readLine(pactl, 5)) {
+            for (const char *key : {"application.name =", "application.icon_name =", "media.role ="}) {
+                if (const auto at = line->find(key); at != std::string::npos)
+                    properties.push_back(line->substr(at));
+            }
+        }
+        stop(pactl);
+        return properties;
+    }
+};
+
+// The null sink's monitor as parecord hands it over, each piece stamped with when
+// it came: a sample's time is its piece's less what follows it in the piece.
+struct Recording
+{
+    static constexpr int kRate = 44100;
+    Child recorder;
+    std::vector<std::int16_t> samples;  // interleaved stereo
+    std::vector<std::pair<std::size_t, std::int64_t>> arrivals;  // frames recorded by then, when
+
+    bool start(const Environment &clients)
+    {
+        recorder = spawn({QStandardPaths::findExecutable(QStringLiteral("parecord")).toStdString(),
+                          std::string("--device=") + kSink + ".monitor", "--raw", "--format=s16le",
+                          "--rate=" + std::to_string(kRate), "--channels=2", "--latency-msec=5"},
+                         clients, false);
+        // Recording once the first piece is in.
+        const std::int64_t deadline = nowNs() + 5'000'000'000;
+        while (frames() == 0 && nowNs() < deadline)
+            take(0.05);
+        return frames() > 0;
+    }
+    ~Recording() { stop(recorder); }
+
+    std::size_t frames() const { return samples.size() / 2; }
+
+    // Reads what comes within `seconds`; with `child`, also its lines, handed to
+    // `onLine` as they come.
+    void take(double seconds, Child *child = nullptr, const std::function<void(const std::string &)> &onLine = {})
+    {
+        const std::int64_t deadline = nowNs() + std::int64_t(seconds * 1e9);
+        do {
+            pollfd p[2] = {{recorder.out, POLLIN, 0}, {child ? child->out : -1, POLLIN, 0}};
+            const std::int64_t left = std::max<std::int64_t>(0, deadline - nowNs());
+            if (poll(p, child ? 2 : 1, int(left / 1000000)) <= 0)
+                continue;
+            if (p[0].revents & (POLLIN | POLLHUP)) {
+                char buffer[16384];
+                const ssize_t got = read(recorder.out, buffer, sizeof buffer);
+                const std::int64_t at = nowNs();
+                if (got <= 0)
+                    return;  // parecord has gone
+                pending.append(buffer, size_t(got));
+                const size_t whole = pending.size() / 4 * 4;
+                const auto *frame = reinterpret_cast<const std::int16_t *>(pending.data());
+                samples.insert(samples.end(), frame, frame + whole / 2);
+                pending.erase(0, whole);
+                arrivals.emplace_back(frames(), at);
+            }
+            if (child && (p[1].revents & (POLLIN | POLLHUP))) {
+                char buffer[256];
+                const ssize_t got = read(child->out, buffer, sizeof buffer);
+                if (got <= 0)
+                    return;
+                child->pending.append(buffer, size_t(got));
+                for (auto end = child->pending.find('\n'); end != std::string::npos; end = child->pending.find('\n')) {
+                    onLine(child->pending.substr(0, end));
+                    child->pending.erase(0, end + 1);
+                }
+            }
+        } while (nowNs() < deadline);
+    }
+
+    std::int64_t timeOf(std::size_t frame) const
+    {
+        const auto piece = std::upper_bound(arrivals.begin(), arrivals.end(), frame,
+                                            [](std::size_t f, const auto &arrival) { return f < arrival.first; });
+        if (piece == arrivals.end())
+            return arrivals.back().second;
+        return piece->second - std::int64_t(double(piece->first - frame) / kRate * 1e9);
+    }
+    std::int64_t frameAt(std::int64_t time) const
+    {
+        const auto piece = std::lower_bound(arrivals.begin(), arrivals.end(), time,
+                                            [](const auto &arrival, std::int64_t t) { return arrival.second < t; });
+        if (piece == arrivals.end())
+            return std::int64_t(frames());
+        return std::max<std::int64_t>(0, std::int64_t(piece->first) - std::int64_t(double(piece->second - time) * kRate / 1e9));
+    }
+    int level(std::size_t frame) const
+    {
+        return std::max(std::abs(int(samples[2 * frame])), std::abs(int(samples[2 * frame + 1])));
+    }
+
+    std::string pending;
+};
+
+// Runs of digital silence of 3 ms or more from the music's first second on.
+struct Dropouts
+{
+    int count = 0;
+    double longestMs = 0;
+    double musicSeconds = 0;
+};
+
+Dropouts dropoutsIn(const Recording &recording)
+{
+    Dropouts found;
+    const std::size_t frames = recording.frames();
+    std::size_t first = 0;
+    while (first < frames && recording.level(first) == 0)
+        ++first;
+    const std::size_t from = first + Recording::kRate;
+    if (from >= frames)
+        return found;
+    found.musicSeconds = double(frames - from) / Recording::kRate;
+    std::size_t run = 0;
+    for (std::size_t frame = from; frame < frames; ++frame) {
+        if (recording.level(frame) == 0) {
+            ++run;
+            continue;
+        }
+        const double ms = 1000.0 * double(run) / Recording::kRate;
+        if (ms >= 3) {
+            ++found.count;
+            found.longestMs = std::max(found.longestMs, ms);
+        }
+        run = 0;
+    }
+    return found;
+}
+
+// The cry the children click, as the file has it: its first channel, from its
+// first sound on.
+std::vector<int> cryLevels(const QString &wav, int *rate)
+{
+    QFile file(wav);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    int channels = 1;
+    std::vector<int> levels;
+    for (qsizetype at = 12; at + 8 <= bytes.size();) {
+        const QByteArray id = bytes.mid(at, 4);
+        const qsizetype size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
+        if (id == "fmt ") {
+            channels = std::max(1, int(qFromLittleEndian<quint16>(bytes.constData() + at + 10)));
+            *rate = int(qFromLittleEndian<quint32>(bytes.constData() + at + 12));
+        }
+        if (id == "data") {
+            for (qsizetype i = at + 8; i + 2 <= std::min(bytes.size(), at + 8 + size); i += 2 * channels)
+                levels.push_back(std::abs(int(qFromLittleEndian<qint16>(bytes.constData() + i))));
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    const auto sound = std::find_if(levels.begin(), levels.end(), [](int level) { return level != 0; });
+    levels.erase(levels.begin(), sound);
+    return levels;
+}
+
+struct Heard
+{
+    double latencyMs = -1;
+    double lostMs = -1;  // of the cry's start; only where nothing else sounds
+};
+
+// When the output first reaches `threshold` after the click, less the time the cry
+// itself takes to get there. With a threshold of one step nothing else may sound,
+// and then the first half millisecond heard tells how much of the start is gone.
+Heard heardAfter(const Recording &recording, std::int64_t clickedAt, int threshold, const std::vector<int> &cry,
+                 int cryRate)
+{
+    Heard heard;
+    const auto reached = std::find_if(cry.begin(), cry.end(), [threshold](int level) { return level >= threshold; });
+    if (reached == cry.end())
+        return heard;
+    const double cryTakesMs = 1000.0 * double(reached - cry.begin()) / cryRate;
+    for (std::size_t frame = std::size_t(recording.frameAt(clickedAt)); frame < recording.frames(); ++frame) {
+        if (recording.level(frame) < threshold)
+            continue;
+        heard.latencyMs = double(recording.timeOf(frame) - clickedAt) / 1e6 - cryTakesMs;
+        if (threshold > 1)
+            return heard;
+        int peak = 0;
+        for (std::size_t i = frame; i < std::min(recording.frames(), frame + Recording::kRate / 2000); ++i)
+            peak = std::max(peak, recording.level(i));
+        std::size_t at = 0;
+        while (at < cry.size() && cry[at] < peak)
+            ++at;
+        heard.lostMs = std::max(0.0, 1000.0 * double(at) / cryRate - 0.5);
+        return heard;
+    }
+    return heard;
+}
+
+// The cry child run against the server while the output is recorded.
+std::vector<Heard> cryHeard(const std::vector<std::string> &command, const SoundServer &server, int threshold,
+                            const std::vector<int> &cry, int cryRate)
+{
+    Recording recording;
+    if (!recording.start(server.clients))
+        return {};
+    Child child = spawn(command, server.clients);
+    std::vector<std::int64_t> clicks;
+    bool done = false;
+    const std::int64_t deadline = nowNs() + 60'000'000'000;
+    while (!done && nowNs() < deadline) {
+        recording.take(0.1, &child, [&](const std::string &line) {
+            if (line.rfind("clicked ", 0) == 0)
+                clicks.push_back(std::stoll(line.substr(8)));
+            done = done || line == "cry none" || (clicks.size() == 3 && line.rfind("cry ", 0) == 0);
+        });
+    }
+    recording.take(0.5);  // the last cry's start
+    stop(child);
+    std::vector<Heard> heard;
+    for (std::int64_t clickedAt : clicks)
+        heard.push_back(heardAfter(recording, clickedAt, threshold, cry, cryRate));
+    return heard;
+}
+
+// The game playing its music with both cores busy: what was recorded, and how the
+// server lists its stream.
+Dropouts musicUnderLoad(const std::string &game, const SoundServer &server, double seconds,
+                        std::vector<std::string> *properties)
+{
+    Recording recording;
+    if (!recording.start(server.clients))
+        return {};
+    std::vector<pid_t> busy;
+    for (int core = 0; core < 2; ++core) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            volatile bool spinning = true;
+            while (spinning) {
+            }
+            _exit(0);
+        }
+        busy.push_back(pid);
+    }
+    Child child = spawn({game}, server.clients, false);
+    recording.take(seconds);
+    if (properties && properties->empty())
+        *properties = server.streamProperties();
+    recording.take(0.2);
+    stop(recording.recorder);  // before the game, whose end is silence
+    stop(child);
+    for (pid_t pid : busy) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    return dropoutsIn(recording);
+}
+
 // --- The table --------------------------------------------------------------------
 
 struct Figures
@@ -633,8 +953,13 @@ int main(int argc, char *argv[])
 
     const Environment sound{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "dummy"}};
     const Environment noDevice{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "no-such-driver"}};
+    SoundServer server;
+    const bool withServer = server.start({{"DISPLAY", display.name}});
+    int cryRate = 22050;
+    const std::vector<int> cry = cryLevels(gameDir + QStringLiteral("/bgm/%1.wav").arg(QLatin1String(kCryKey)), &cryRate);
     const std::string load = loadAverage();
-    std::fprintf(stderr, "%d runs of about %.0f s each\n", runs, 4 * (kSettleSeconds + seconds) + 25);
+    std::fprintf(stderr, "%d runs of about %.0f s each\n", runs,
+                 4 * (kSettleSeconds + seconds) + 25 + (withServer ? kSettleSeconds + 4 * seconds + 40 : 0));
     // Once each untimed, so that no run pays for cold caches.
     startToPaint({bare}, sound);
     startToPaint({gameWindow, gameDir.toStdString()}, sound);
@@ -644,6 +969,10 @@ int main(int argc, char *argv[])
     Figures wakeMusic, wakeSilent, wakeNoDevice, wakeBare;
     Figures memMusic, memSilent, memNoDevice, memBare;
     Figures crySilent, cryMusic, floor;
+    Figures cpuServer, wakeServer, memServer, heardSilent, heardMusic, longestDropout;
+    int dropouts = 0, criesChecked = 0, criesCut = 0;
+    double musicUnderLoadSeconds = 0, mostLost = 0;
+    std::vector<std::string> streamProperties;
     for (int run = 0; run < runs; ++run) {
         std::fprintf(stderr, "run %d/%d\n", run + 1, runs);
         // Starts are quick and vary the most: several each run, in turn.
@@ -671,6 +1000,24 @@ int main(int argc, char *argv[])
         crySilent.add(cryLatencies({self, "--cry", silentDir.toStdString()}, sound));
         cryMusic.add(cryLatencies({self, "--cry", gameDir.toStdString()}, sound));
         floor.add(offlineSynthesisPercent(gameDir + QStringLiteral("/bgm/bgm.mid")));
+        if (!withServer)
+            continue;
+        restOf(cpuServer, wakeServer, memServer, {game}, server.clients);
+        const Dropouts found = musicUnderLoad(game, server, 3 * seconds, &streamProperties);
+        dropouts += found.count;
+        longestDropout.add(found.longestMs);
+        musicUnderLoadSeconds += found.musicSeconds;
+        // The music peaks far under the cry: with it playing, the cry is heard once the output passes it.
+        for (const Heard &heard : cryHeard({self, "--cry", silentDir.toStdString()}, server, 1, cry, cryRate)) {
+            heardSilent.add(heard.latencyMs);
+            if (heard.lostMs >= 0) {
+                ++criesChecked;
+                criesCut += heard.lostMs >= 0.5 ? 1 : 0;
+                mostLost = std::max(mostLost, heard.lostMs);
+            }
+        }
+        for (const Heard &heard : cryHeard({self, "--cry", gameDir.toStdString()}, server, 16000, cry, cryRate))
+            heardMusic.add(heard.latencyMs);
     }
 
     std::printf("shashin at rest against a bare Qt window: %d runs (starts: %d), %.0f s at rest after %.0f s, "
@@ -693,5 +1040,25 @@ int main(int argc, char *argv[])
     row("cry latency, no bgm.mid", crySilent, {}, "ms", 1, Compare::None);
     row("cry latency, music", cryMusic, {}, "ms", 1, Compare::None);
     row("offline synthesis of bgm.mid", floor, {}, "%", 3, Compare::None);
+
+    if (!withServer) {
+        std::printf("\nno sound server measured: apt-get install pulseaudio pulseaudio-utils\n");
+        return 0;
+    }
+    std::printf("\nthrough a PulseAudio of the bench's own (null sink at 44.1 kHz, its monitor recorded by parecord)\n\n");
+    std::printf("%-34s %-30s %-30s %s\n", "", "PulseAudio", "dummy driver", "PulseAudio / dummy");
+    row("CPU at rest, music", cpuServer, cpuMusic, "%", 3, Compare::Ratio);
+    row("wake-ups at rest, music", wakeServer, wakeMusic, "/s", 0, Compare::Ratio);
+    row("cry heard, no bgm.mid", heardSilent, crySilent, "ms", 1, Compare::Difference);
+    row("cry heard, music", heardMusic, cryMusic, "ms", 1, Compare::Difference);
+    std::printf("%-34s %d in %.0f s of music with two busy loops, from its first second on (longest %.1f ms)\n",
+                "dropouts of 3 ms or more", dropouts, musicUnderLoadSeconds,
+                longestDropout.empty() ? 0.0 : longestDropout.max());
+    std::printf("%-34s %d of %d that opened the device (most lost %.1f ms)\n", "cries cut at their start", criesCut,
+                criesChecked, mostLost);
+    std::printf("%-34s", "the stream, as pactl lists it");
+    for (const std::string &property : streamProperties)
+        std::printf(" %s;", property.c_str());
+    std::printf("\n");
     return 0;
 }

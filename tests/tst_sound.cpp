@@ -27,7 +27,7 @@ using namespace std::chrono_literals;
 const QString kStatus = QStringLiteral("status MIDI mode");
 const QString kRestart = QStringLiteral("play MIDI from 0");
 constexpr int kRate = 22050;
-constexpr int kBlock = 256;  // what the game asks of SDL's device at a time
+constexpr int kBlock = 512;  // what the game asks of SDL's device at a time
 constexpr double kBlockSeconds = double(kBlock) / kRate;
 
 QByteArray fromDataSet(const QString &relative)

@@ -4,12 +4,37 @@
 #include "sound/deferredaudio.h"
 #include "sound/soundmodule.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLibrary>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcSound, "shashin.sound", QtWarningMsg)
+
+namespace {
+
+// libpulse and PipeWire read these when the sound module connects, on its
+// worker: they are set before it starts, and a player's own settings stay.
+void describeStreamToSoundServers()
+{
+    const auto setUnlessSet = [](const char *name, const QByteArray &value) {
+        if (!qEnvironmentVariableIsSet(name))
+            qputenv(name, value);
+    };
+    // SDL asks PulseAudio to queue one device buffer (23 ms, sdlaudio.cpp) and no
+    // more, which runs dry whenever the audio thread is a little late; 70 ms keep
+    // the music whole with both cores busy, and a cry is heard 60 ms after the click.
+    setUnlessSet("PULSE_LATENCY_MSEC", "70");
+    setUnlessSet("PULSE_PROP_media.role", "game");
+    // The icon a mixer shows beside the game is the menu entry's.
+    const QByteArray icon = QGuiApplication::desktopFileName().toUtf8();
+    if (!icon.isEmpty()) {
+        setUnlessSet("PULSE_PROP_application.icon_name", icon);
+        setUnlessSet("PIPEWIRE_PROPS", "{ \"application.icon-name\": \"" + icon + "\" }");
+    }
+}
+
+} // namespace
 
 std::unique_ptr<AudioBackend> makeGameAudioBackend()
 {
@@ -18,6 +43,7 @@ std::unique_ptr<AudioBackend> makeGameAudioBackend()
 
 std::unique_ptr<AudioBackend> makeGameAudioBackend(const QString &programDir)
 {
+    describeStreamToSoundServers();
     // Beside the program (the build's folder, a portable copy), then where an
     // installation puts it.
     QStringList modules;

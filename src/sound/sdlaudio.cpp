@@ -22,8 +22,13 @@ constexpr int kCryChannel = 0;
 // cries play as they are, and synthesizing the music costs half of what it does
 // at 44.1 kHz (1.3 % of a core against 2.9 %, all of it on the audio thread).
 constexpr int kSampleRate = 22050;
-// About 12 ms: the loop's restart and a cry are heard within a tick.
-constexpr int kBufferFrames = 256;
+// 23 ms. A sound server's client wakes a few times for every buffer it hands
+// over: 512 frames keep the game near 60 wake-ups a second through PulseAudio
+// (256 took about 590), and a cry still waits at most one buffer to be mixed.
+// How much the server queues ahead is asked for with the stream (gameaudio.cpp).
+constexpr int kBufferFrames = 512;
+// How long a device just opened may take to ask for its first buffer.
+constexpr std::chrono::milliseconds kFirstMixWithin{250};
 // The soundfont loads behind the window; the window comes first.
 constexpr int kLoaderNice = 10;
 
@@ -79,6 +84,10 @@ std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFon
         return nullptr;
     // SDL would otherwise take over SIGINT and SIGTERM from the application.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Mixers list the stream under the name of the menu entry. SDL's PipeWire
+    // backend takes the role from here, PulseAudio from the environment.
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "写真");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "Game");
     if (isCancelled(cancelled) || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         deviceTaken = false;
         return nullptr;
@@ -135,15 +144,22 @@ SdlAudioBackend::~SdlAudioBackend()
 void SdlAudioBackend::hookDevice()
 {
     // The synth exists before the hook can call it and goes only after the unhook.
+    m_mixed = false;
     Mix_HookMusic(&SdlAudioBackend::mixMusic, this);
     m_deviceOpen = true;
 }
 
 bool SdlAudioBackend::openDevice()
 {
-    if (!m_deviceOpen && openMixer(m_rate, 0))
-        hookDevice();
-    return m_deviceOpen;
+    if (m_deviceOpen || !openMixer(m_rate, 0))
+        return m_deviceOpen;
+    hookDevice();
+    // PulseAudio may drop the first milliseconds of a new stream: what opens the
+    // device starts in its second buffer, so that a cry keeps its fade-in.
+    const auto giveUp = std::chrono::steady_clock::now() + kFirstMixWithin;
+    while (!m_mixed.load() && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
 }
 
 void SdlAudioBackend::closeDevice()
@@ -168,6 +184,7 @@ void SdlAudioBackend::mixMusic(void *backend, unsigned char *stream, int bytes)
                        && self->m_synth->render(reinterpret_cast<std::int16_t *>(stream),
                                                 bytes / int(2 * sizeof(std::int16_t)));
     self->noteMixed(music || Mix_Playing(kCryChannel) != 0);
+    self->m_mixed = true;
 }
 
 void SdlAudioBackend::noteMixed(bool sounding)

@@ -70,6 +70,7 @@ private:
     // The device's opening and closing, and what plays on it.
     mutable std::mutex m_deviceMutex;
     bool m_deviceOpen = false;
+    std::atomic_bool m_mixed{false};  // the hook has been called since the device opened
     Mix_Chunk *m_cry = nullptr;  // kept until the next cry has stopped it
     // Without a synth the music plays silently, as far as the game can tell.
     bool m_silentMusicOpen = false;
