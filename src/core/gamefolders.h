@@ -12,7 +12,6 @@ struct GameFolders
     // The album to start from while albumPath has none yet: the one beside a
     // portable game whose txt/ cannot be written; empty otherwise.
     QString startingAlbumPath;
-    bool installed = false;
 };
 
 // Whether new files can be made in `folder` by this process (root can write
