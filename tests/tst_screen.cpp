@@ -168,12 +168,14 @@ void TestScreen::layoutAtSeveralSizes()
     QVERIFY(w.Lst[1]->isHidden() && w.Lst[3]->isHidden());
 
     // What is drawn where, in the window's grid: black around and between the
-    // panels, the place buttons, the camera buttons, the two lists.
+    // panels, the place buttons, the camera buttons, the two lists (both empty).
+    // Buttons are sampled just under their top edge: a caption is centred on its
+    // button's middle line, and a Japanese font's glyphs may reach its sides.
     const QImage shot = w.grab().toImage();
     const QColor black(0, 0, 0), place(200, 200, 250), camera(200, 250, 250), list(100, 100, 150);
     const QList<std::tuple<double, double, QColor>> seen{
         {2, 3, black},       {-0.05, 3, black},   {8.05, 3, black},    {6, 0.55, black},   {6, 5.95, black},
-        {4.1, 0.25, place},  {7.9, 0.25, place},  {4.1, 0.87, camera}, {7.9, 0.87, camera},
+        {4.1, 0.06, place},  {7.9, 0.06, place},  {4.1, 0.66, camera}, {7.9, 0.66, camera},
         {4.3, 2.2, list},    {7.7, 3.6, list},    {4.3, 4.4, list},    {7.7, 5.8, list},
     };
     for (const auto &[x, y, colour] : seen)

@@ -58,7 +58,7 @@ struct OwnWindow
 {
     OwnWindow(GameFixture &game, std::unique_ptr<AudioBackend> backend)
         : sound(std::move(backend))
-        , window({game.dir(), &random, &messages, &sound})
+        , window({game.dir(), &random, &messages, &sound, {}, {}})
     {
         sound.setRecording(true);
     }

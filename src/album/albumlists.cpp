@@ -7,7 +7,6 @@
 namespace {
 
 constexpr int kEternalAlbum = 2;
-constexpr int kRightButton = 2;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "core/fom.h"
 
+#include "camera/rules.h"
 #include "screen/controls.h"
 
 namespace {
@@ -11,5 +12,5 @@ constexpr std::int32_t kMoneyCap = 100000;
 void Fom::m_henka(std::int32_t amount)
 {
     Money = std::min(Money + amount, kMoneyCap);
-    LblMoney->setCaption(QString::number(Money) + QStringLiteral("円"));
+    LblMoney->setCaption(moneyCaption(Money));
 }

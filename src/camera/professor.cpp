@@ -8,8 +8,6 @@
 
 namespace {
 
-enum CameraButton { View = 1, Develop = 2, Judge = 3, Send = 4 };
-
 // The kind number of a key; anything that is not a key of play names the empty
 // last kind, so a damaged row can never index past the tables.
 int kindOf(const QString &key)

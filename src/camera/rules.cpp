@@ -58,3 +58,13 @@ Payment paymentFor(const QString &status, const QString &key)
         return {QStringLiteral("少し珍しいぞ"), 60 * rarity};
     return {QStringLiteral("あんまり珍しくないな"), 40 * rarity + 40};
 }
+
+QString filmCaption(int shots, int film)
+{
+    return QString::number(shots) + QStringLiteral("枚／") + QString::number(film) + QStringLiteral("枚");
+}
+
+QString moneyCaption(std::int32_t money)
+{
+    return QString::number(money) + QStringLiteral("円");
+}

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 class RandomSource;
 
 // What a shot catches from the wandering points: a two-digit creature key (place,
@@ -17,6 +19,11 @@ struct Payment
     int amount;
 };
 Payment paymentFor(const QString &status, const QString &key);
+
+// The counters' captions: shots taken of a film of `film` ("37枚／100枚"), and money
+// ("-16円").
+QString filmCaption(int shots, int film);
+QString moneyCaption(std::int32_t money);
 
 // The statuses of a photograph before it has a name.
 inline const QString kUndeveloped = QStringLiteral("現像前");

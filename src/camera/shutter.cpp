@@ -4,12 +4,6 @@
 #include "platform/picturebox.h"
 #include "screen/controls.h"
 
-namespace {
-
-enum CameraButton { Shutter = 0 };
-
-} // namespace
-
 void Fom::ComMove_Click(int index)
 {
     LblSee->setCaption(QString());
@@ -33,8 +27,7 @@ void Fom::takePhotograph()
     }
     ++SyasinCnt;
     if (SyasinCnt < kFilm) {
-        LblSyasin->setCaption(QString::number(SyasinCnt) + QStringLiteral("枚／") + QString::number(kFilm)
-                              + QStringLiteral("枚"));
+        LblSyasin->setCaption(filmCaption(SyasinCnt, kFilm));
         return;
     }
     // The film is used up. The ending is flagged only once its start has returned,

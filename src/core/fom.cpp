@@ -1,5 +1,6 @@
 #include "core/fom.h"
 
+#include "camera/rules.h"
 #include "core/albumfile.h"
 #include "core/albumlock.h"
 #include "platform/gametimer.h"
@@ -224,9 +225,8 @@ void Fom::Form_Activate()
     BeastKnown.fill(false);
     Money = 0;
     SyasinCnt = 0;
-    LblSyasin->setCaption(QString::number(0) + QStringLiteral("枚／") + QString::number(kFilm)
-                          + QStringLiteral("枚"));
-    LblMoney->setCaption(QString::number(0) + QStringLiteral("円"));
+    LblSyasin->setCaption(filmCaption(0, kFilm));
+    LblMoney->setCaption(moneyCaption(0));
     EndFlg = false;
     for (int i = 0; i <= 1; ++i)
         Lst[i]->clearRows();
@@ -343,11 +343,11 @@ int buttonNumber(Qt::MouseButton button)
 {
     switch (button) {
     case Qt::LeftButton:
-        return 1;
+        return kLeftButton;
     case Qt::RightButton:
-        return 2;
+        return kRightButton;
     case Qt::MiddleButton:
-        return 4;
+        return kMiddleButton;
     default:
         return 0;
     }

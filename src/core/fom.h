@@ -45,6 +45,8 @@ public:
     static constexpr int kKinds = 30;
     static constexpr int kFilm = 100;
     static constexpr int kGoodEndingMoney = 5000;
+    // ComMove's buttons.
+    enum CameraButton { Shutter, View, Develop, Judge, Send };
 
     explicit Fom(const FomServices &services, QWidget *parent = nullptr);
     ~Fom() override;
@@ -206,5 +208,8 @@ private:
     bool m_unattended = false;
 };
 
-// Mouse buttons as the game numbers them: 1 left, 2 right, 4 middle.
+// Mouse buttons as the game numbers them.
+constexpr int kLeftButton = 1;
+constexpr int kRightButton = 2;
+constexpr int kMiddleButton = 4;
 int buttonNumber(Qt::MouseButton button);

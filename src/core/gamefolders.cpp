@@ -37,8 +37,8 @@ GameFolders gameFolders(const QString &exeDir, const QString &playerDir,
         const QString txt = beside.filePath(QStringLiteral("txt"));
         const QString album = txt + QStringLiteral("/abm.dat");
         if (writable(txt))
-            return {beside.path(), album, {}, false};
-        return {beside.path(), playerAlbum, album, false};
+            return {beside.path(), album, {}};
+        return {beside.path(), playerAlbum, album};
     }
-    return {QDir::cleanPath(beside.filePath(QStringLiteral("../share/shashin"))), playerAlbum, {}, true};
+    return {QDir::cleanPath(beside.filePath(QStringLiteral("../share/shashin"))), playerAlbum, {}};
 }

@@ -12,7 +12,6 @@ struct GameFolders
     // The album to start from while albumPath has none yet: the one beside a
     // portable game whose txt/ cannot be written; empty otherwise.
     QString startingAlbumPath;
-    bool installed = false;
 };
 
 // The game's folder in the player's own data folder, as the XDG rules have it on

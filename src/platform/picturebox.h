@@ -21,10 +21,8 @@ public:
     // starting at (left, top). The default grid is in pixels.
     void setScale(double left, double top, double width, double height);
     void setScalePixels();
-    bool isScaledInPixels() const { return m_pixels; }
     QRectF scale() const;
     double scaleWidth() const { return scale().width(); }
-    double scaleHeight() const { return scale().height(); }
     // The pixel rectangle of a rectangle given in this box's grid.
     QRect toPixels(const QRectF &units) const;
     // Places a child control at a rectangle of this box's grid.
@@ -36,7 +34,6 @@ public:
     QRect innerRect() const;
 
     void setBackground(const QColor &colour);
-    QColor background() const { return m_background; }
 
     // Wipes the drawing surface to the background colour.
     void clear();

@@ -62,7 +62,6 @@ public:
     void setRecording(bool recording) { m_recording = recording; }
     const QStringList &sent() const { return m_sent; }
     void clearSent() { m_sent.clear(); }
-    bool isMusicOpen() const { return m_open; }
     AudioBackend &backend() { return *m_backend; }
 
 private:

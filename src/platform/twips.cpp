@@ -31,11 +31,6 @@ int toPixels(double twips, double dpi)
     return qRound(twips * dpi / kPerInch);
 }
 
-double perPixel(double dpi)
-{
-    return kPerInch / dpi;
-}
-
 double dpiOf(const QWidget *widget)
 {
     const QScreen *screen = screenOf(widget);

@@ -13,7 +13,6 @@ constexpr double kPerInch = 1440.0;
 
 double fromPixels(double pixels, double dpi);
 int toPixels(double twips, double dpi);
-double perPixel(double dpi);
 
 // The logical dots per inch of the screen the widget is on (or the primary screen).
 double dpiOf(const QWidget *widget);

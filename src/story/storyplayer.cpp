@@ -45,7 +45,7 @@ bool Fom::ComNext_Click()
 
 void Fom::ComNext_MouseDown(int button)
 {
-    if (button == 2)
+    if (button == kRightButton)
         TxtStop();
 }
 
