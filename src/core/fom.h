@@ -102,8 +102,6 @@ public:
     Label *LblSee = nullptr;
     Label *Lbl = nullptr;
 
-    // Where the eternal album is read at start-up and saved at shut-down.
-    QString albumPath() const { return m_albumPath; }
     // Shut-down could not save the album (the old file is still there).
     bool albumSaveFailed() const { return m_albumSaveFailed; }
 
