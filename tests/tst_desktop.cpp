@@ -299,8 +299,9 @@ void TestDesktop::windowStartsAtFourFifthsFourThirdsAndCentred()
             QTest::qWaitFor([&] { return manager.process->state() == QProcess::NotRunning || managing(); }, 10000));
     }
     QVERIFY2(managing(), "openbox did not come up");
-    // Killed, not closed: the build folder's album is not the test's to save.
-    Stopping game{start(QStringLiteral(SHASHIN_BIN_DIR "/shashin"), {}, x11Environment(display, scale)), true};
+    // A copy: a game left open from the build folder would take this one for a second game.
+    const GameCopy copy;
+    Stopping game{start(copy.path(QStringLiteral("shashin")), {}, x11Environment(display, scale)), true};
     // Above a scale of 1 a logical pixel rounds either way, and the 4:3 width
     // follows the rounded height: an edge may be two logical pixels out.
     const int slack = scale == u"1" ? 0 : qCeil(2 * scale.toDouble());
