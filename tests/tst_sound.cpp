@@ -3,14 +3,11 @@
 #include "sound/gameaudio.h"
 #include "sound/musicsynth.h"
 #include "sound/sdlaudio.h"
-#include "sound/soundfontsubset.h"
 #include "support/gamefixture.h"
 
 #include <QFile>
 #include <QTest>
 #include <QTimer>
-
-#include <fluidsynth.h>
 
 #include <algorithm>
 #include <atomic>
@@ -68,35 +65,6 @@ struct OwnWindow
     Fom window;
 };
 
-// Three notes of each preset, played and let go, from a soundfont file or a name
-// that SoundFontSubset gave.
-std::vector<float> playPresets(const QByteArray &soundFont, const QList<SoundFontSubset::Preset> &presets)
-{
-    fluid_settings_t *settings = new_fluid_settings();
-    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
-    fluid_synth_t *synth = new_fluid_synth(settings);
-    fluid_sfloader_t *loader = new_fluid_defsfloader(settings);
-    SoundFontSubset::installFor(loader);
-    fluid_synth_add_sfloader(synth, loader);
-    const int id = fluid_synth_sfload(synth, soundFont.constData(), 1);
-    std::vector<float> sound;
-    for (const SoundFontSubset::Preset &preset : presets) {
-        const int channel = preset.bank == 128 ? 9 : 0;
-        fluid_synth_program_select(synth, channel, id, preset.bank, preset.program);
-        for (int key : {36, 60, 79})
-            fluid_synth_noteon(synth, channel, key, 100);
-        for (int phase = 0; phase < 2; ++phase) {  // held, then let go
-            const int at = int(sound.size());
-            sound.resize(sound.size() + 2 * 10 * kBlock);
-            fluid_synth_write_float(synth, 10 * kBlock, sound.data(), at, 2, sound.data(), at + 1, 2);
-            fluid_synth_all_notes_off(synth, channel);
-        }
-    }
-    delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
-    return sound;
-}
-
 } // namespace
 
 class TestSound : public QObject
@@ -110,7 +78,6 @@ private slots:
     void theGamesMusicLoopsOncePerEndAndRestsBetween();
     void badMusicIsRefusedAndSilent_data();
     void badMusicIsRefusedAndSilent();
-    void aCutSoundFontSoundsAsTheWholeFile();
     void aDeviceComingUpLateMissesNothing_data();
     void aDeviceComingUpLateMissesNothing();
     void shutDownDoesNotWaitForADeviceStillComingUp();
@@ -236,20 +203,6 @@ void TestSound::badMusicIsRefusedAndSilent()
     std::vector<std::int16_t> buffer(2 * kBlock);
     QVERIFY(!synth->render(buffer.data(), kBlock));  // silence
     QCOMPARE(synth->loads(), 0);  // never handed to the player
-}
-
-void TestSound::aCutSoundFontSoundsAsTheWholeFile()
-{
-    if (gameSoundFont().isEmpty())
-        QSKIP("no General MIDI soundfont installed");
-    // The game's instruments: piano and drums, flute, clarinet, harp, strings, bass.
-    const QList<SoundFontSubset::Preset> presets{{0, 0}, {128, 0}, {0, 73}, {0, 71}, {0, 46}, {0, 48}, {0, 32}};
-    auto subset = SoundFontSubset::read(gameSoundFont());
-    QVERIFY(subset);
-    const QString cut = subset->cut(presets);
-    const std::vector<float> whole = playPresets(QFile::encodeName(gameSoundFont()), presets);
-    QVERIFY(std::any_of(whole.begin(), whole.end(), [](float s) { return std::fabs(s) > 1e-3f; }));
-    QVERIFY(playPresets(cut.toUtf8(), presets) == whole);
 }
 
 void TestSound::aDeviceComingUpLateMissesNothing_data()

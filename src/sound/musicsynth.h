@@ -19,8 +19,8 @@ struct MidiProgram;
 class MusicSynth
 {
 public:
-    // Null when the soundfont cannot be read. It is loaded with each piece, cut
-    // down to the presets the piece uses.
+    // Null when the soundfont cannot be read. Only the samples of the presets a
+    // piece uses are read into memory.
     static std::unique_ptr<MusicSynth> create(const QString &soundFont, double sampleRate);
     ~MusicSynth();
 
