@@ -5,7 +5,9 @@
 
 bool SilentBackend::openMusic(const QString &path)
 {
-    return QFileInfo(path).isFile();
+    m_open = QFileInfo(path).isFile();
+    m_playing = false;
+    return m_open;
 }
 
 SoundDevice::SoundDevice(std::unique_ptr<AudioBackend> backend)

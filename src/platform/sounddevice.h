@@ -28,17 +28,23 @@ public:
     static constexpr std::chrono::milliseconds kUntilTold = std::chrono::milliseconds::max();
 };
 
-// No sound at all: music opens only if the file exists and then counts as stopped.
+// No sound at all, and the stand-in for music no device plays: a file that is
+// there opens, and plays in silence from when it is asked to until it is closed,
+// so the game never restarts it.
 class SilentBackend final : public AudioBackend
 {
 public:
     bool openMusic(const QString &path) override;
-    void closeMusic() override {}
-    void playMusic() override {}
+    void closeMusic() override { m_open = m_playing = false; }
+    void playMusic() override { m_playing = m_open; }
     void seekMusicToStart() override {}
-    bool isMusicPlaying() const override { return false; }
+    bool isMusicPlaying() const override { return m_playing; }
     void playCry(const QString &) override {}
     std::chrono::milliseconds musicSteadyFor() const override { return kUntilTold; }
+
+private:
+    bool m_open = false;
+    bool m_playing = false;
 };
 
 // The interpreter of the command strings the game sends to its music device, one

@@ -1,6 +1,5 @@
 #include "sound/sdlaudio.h"
 
-#include "sound/midifile.h"
 #include "sound/musicsynth.h"
 
 #include <QFile>
@@ -226,27 +225,19 @@ void SdlAudioBackend::closeWhenQuiet()
 
 bool SdlAudioBackend::openMusic(const QString &path)
 {
-    if (m_synth)
-        return m_synth->openFile(path);
-    m_silentMusicOpen = !readPlayableMidi(path).isEmpty();
-    m_silentMusicPlaying = false;
-    return m_silentMusicOpen;
+    return m_synth && m_synth->openFile(path);
 }
 
 void SdlAudioBackend::closeMusic()
 {
     if (m_synth)
         m_synth->close();
-    m_silentMusicOpen = false;
-    m_silentMusicPlaying = false;
 }
 
 void SdlAudioBackend::playMusic()
 {
-    if (!m_synth) {
-        m_silentMusicPlaying = m_silentMusicOpen;
+    if (!m_synth)
         return;
-    }
     std::lock_guard lock(m_deviceMutex);
     openDevice();
     m_synth->play();
@@ -266,12 +257,11 @@ void SdlAudioBackend::seekMusicToStart()
 
 bool SdlAudioBackend::isMusicPlaying() const
 {
-    return m_synth ? m_synth->isPlaying() : m_silentMusicPlaying;
+    return m_synth && m_synth->isPlaying();
 }
 
 std::chrono::milliseconds SdlAudioBackend::musicSteadyFor() const
 {
-    // Silent music changes only when told to.
     return m_synth ? m_synth->steadyFor() : kUntilTold;
 }
 
