@@ -23,15 +23,11 @@ SoundDevice::~SoundDevice()
 
 QString SoundDevice::sendString(const QString &command)
 {
-    if (m_recording)
-        m_sent.append(command);
     return execute(command);
 }
 
 void SoundDevice::playWave(const QString &path)
 {
-    if (m_recording)
-        m_sent.append(QStringLiteral("PlayWave ") + path);
     m_backend->playCry(path);
 }
 

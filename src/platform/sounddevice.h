@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <chrono>
 #include <memory>
@@ -48,9 +47,7 @@ private:
 };
 
 // The interpreter of the command strings the game sends to its music device, one
-// device under the alias MIDI at a time, and of the cries. While recording, every
-// string it is sent is kept in order in sent(), so tests can check what the game
-// asked for (off by default: the music loop asks for the status on every tick).
+// device under the alias MIDI at a time, and of the cries.
 class SoundDevice
 {
 public:
@@ -65,17 +62,11 @@ public:
     // no command comes: until told while no music is open.
     std::chrono::milliseconds statusSteadyFor() const;
 
-    void setRecording(bool recording) { m_recording = recording; }
-    const QStringList &sent() const { return m_sent; }
-    void clearSent() { m_sent.clear(); }
     bool isMusicOpen() const { return m_open; }
-    AudioBackend &backend() { return *m_backend; }
 
 private:
     QString execute(const QString &command);
 
     std::unique_ptr<AudioBackend> m_backend;
-    QStringList m_sent;
     bool m_open = false;
-    bool m_recording = false;
 };

@@ -146,24 +146,3 @@ void DeferredAudioBackend::playCry(const QString &path)
     if (m_backend)
         m_backend->playCry(path);
 }
-
-bool DeferredAudioBackend::isReady() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_ready;
-}
-
-bool DeferredAudioBackend::hasBackend() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_backend != nullptr;
-}
-
-bool DeferredAudioBackend::withBackend(const std::function<void(AudioBackend &)> &action) const
-{
-    std::lock_guard lock(m_mutex);
-    if (!m_backend)
-        return false;
-    action(*m_backend);
-    return true;
-}

@@ -41,13 +41,6 @@ public:
     void playCry(const QString &path) override;
     std::chrono::milliseconds musicSteadyFor() const override;
 
-    // The factory has returned, with a backend or without one.
-    bool isReady() const;
-    // Ready, with a backend.
-    bool hasBackend() const;
-    // Runs `action` on the backend that came, under the lock; false if none came yet.
-    bool withBackend(const std::function<void(AudioBackend &)> &action) const;
-
 private:
     void bringUp(const Factory &factory);
     void release();

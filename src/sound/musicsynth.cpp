@@ -112,7 +112,6 @@ bool MusicSynth::open(const QByteArray &midi)
     m_division = (uchar(midi[12]) << 8) | uchar(midi[13]);
     m_broken = false;
     m_restarting = false;
-    ++m_loads;
     return true;
 }
 
@@ -291,24 +290,6 @@ bool MusicSynth::mustRender(int frames)
     else
         return false;
     return true;
-}
-
-int MusicSynth::loads()
-{
-    std::lock_guard lock(m_mutex);
-    return m_loads;
-}
-
-int MusicSynth::currentTick()
-{
-    std::lock_guard lock(m_mutex);
-    return m_fluid->player ? fluid_player_get_current_tick(m_fluid->player) : 0;
-}
-
-int MusicSynth::totalTicks()
-{
-    std::lock_guard lock(m_mutex);
-    return m_fluid->player ? totalTicksLocked() : 0;
 }
 
 int MusicSynth::totalTicksLocked()

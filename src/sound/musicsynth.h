@@ -53,12 +53,6 @@ public:
     // until it is restarted, one at a time, so a restart is heard as soon as ever.
     bool render(std::int16_t *stereo, int frames);
 
-    // How many times a piece was handed to the player (the player parses it then).
-    int loads();
-    // The player's position, for diagnostics and tests.
-    int currentTick();
-    int totalTicks();
-
 private:
     struct Fluid;
     MusicSynth(std::unique_ptr<Fluid> fluid, double sampleRate);
@@ -75,7 +69,6 @@ private:
     bool m_restarting = false;  // a seek or play not yet taken up by the player
     std::uint64_t m_renders = 0;
     std::uint64_t m_requestedAt = 0;  // m_renders when the last seek or play came
-    int m_loads = 0;
     int m_division = 0;  // ticks a quarter note
     int m_ringFrames = 0;  // how long reverb and chorus may go on after the last voice
     int m_quietFrames = 0;  // how long there has been no voice

@@ -33,13 +33,6 @@ constexpr int kLoaderNice = 10;
 
 // SDL audio is process-wide: one device, one owner.
 std::atomic_bool deviceTaken{false};
-std::atomic_int criesEnded{0};
-
-void countFinishedCry(int channel)
-{
-    if (channel == kCryChannel)
-        ++criesEnded;
-}
 
 bool isCancelled(const std::atomic_bool *cancelled)
 {
@@ -59,7 +52,6 @@ bool openMixer(int rate, int allowedChanges)
     if (Mix_OpenAudioDevice(rate, AUDIO_S16SYS, 2, kBufferFrames, nullptr, allowedChanges) != 0)
         return false;
     Mix_ReserveChannels(1);
-    Mix_ChannelFinished(countFinishedCry);
     return true;
 }
 
@@ -169,7 +161,6 @@ void SdlAudioBackend::closeDevice()
     if (m_cry)
         Mix_FreeChunk(m_cry);
     m_cry = nullptr;
-    Mix_ChannelFinished(nullptr);
     Mix_CloseAudio();
     m_deviceOpen = false;
     m_quietSince = 0;
@@ -281,21 +272,4 @@ void SdlAudioBackend::playCry(const QString &path)
         Mix_PlayChannel(kCryChannel, m_cry, 0);
         noteMixed(true);
     }
-}
-
-bool SdlAudioBackend::isCryPlaying() const
-{
-    std::lock_guard lock(m_deviceMutex);
-    return m_deviceOpen && Mix_Playing(kCryChannel) != 0;
-}
-
-bool SdlAudioBackend::isDeviceOpen() const
-{
-    std::lock_guard lock(m_deviceMutex);
-    return m_deviceOpen;
-}
-
-int SdlAudioBackend::criesFinished()
-{
-    return criesEnded.load();
 }

@@ -47,13 +47,6 @@ public:
     void playCry(const QString &path) override;
     std::chrono::milliseconds musicSteadyFor() const override;
 
-    bool hasSynth() const { return m_synth != nullptr; }
-    MusicSynth *synth() const { return m_synth.get(); }
-    bool isCryPlaying() const;
-    bool isDeviceOpen() const;
-    // Cries that came to an end, played out or cut short by the next one.
-    static int criesFinished();
-
 private:
     SdlAudioBackend(std::unique_ptr<MusicSynth> synth, int rate);
     static void mixMusic(void *backend, unsigned char *stream, int bytes);
@@ -68,7 +61,7 @@ private:
     std::unique_ptr<MusicSynth> m_synth;
     const int m_rate;
     // The device's opening and closing, and what plays on it.
-    mutable std::mutex m_deviceMutex;
+    std::mutex m_deviceMutex;
     bool m_deviceOpen = false;
     std::atomic_bool m_mixed{false};  // the hook has been called since the device opened
     Mix_Chunk *m_cry = nullptr;  // kept until the next cry has stopped it
