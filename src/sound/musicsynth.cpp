@@ -227,18 +227,6 @@ bool MusicSynth::playingLocked()
     return !ended;
 }
 
-bool MusicSynth::render(float *stereo, int frames)
-{
-    std::lock_guard lock(m_mutex);
-    if (!mustRender(frames)) {
-        std::fill_n(stereo, 2 * frames, 0.0f);
-        return false;
-    }
-    fluid_synth_write_float(m_fluid->synth, frames, stereo, 0, 2, stereo, 1, 2);
-    ++m_renders;
-    return true;
-}
-
 bool MusicSynth::render(std::int16_t *stereo, int frames)
 {
     std::lock_guard lock(m_mutex);

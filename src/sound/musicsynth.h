@@ -43,14 +43,13 @@ public:
     // quicken), zero while stopped or restarting, for ever with nothing to play.
     std::chrono::milliseconds steadyFor();
 
-    // Interleaved stereo. Once nothing plays and the effects have rung out, the
-    // synth is left alone and the buffer is silence: false then.
-    bool render(float *stereo, int frames);
-    // The same for an audio device, which takes a short buffer at a time: while
-    // the piece plays on, a few such buffers are synthesized back to back and
-    // handed out one by one (it costs a good deal less than one at a time), so
-    // the player runs that much ahead of what is heard. From the piece's end
-    // until it is restarted, one at a time, so a restart is heard as soon as ever.
+    // Interleaved stereo, a device's short buffer at a time. Once nothing plays
+    // and the effects have rung out, the synth is left alone and the buffer is
+    // silence: false then. While the piece plays on, a few such buffers are
+    // synthesized back to back and handed out one by one (it costs a good deal
+    // less than one at a time), so the player runs that much ahead of what is
+    // heard; from the piece's end until it is restarted, one at a time, so a
+    // restart is heard as soon as ever.
     bool render(std::int16_t *stereo, int frames);
 
 private:
