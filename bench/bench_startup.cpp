@@ -17,7 +17,6 @@
 #include "platform/random.h"
 #include "platform/sounddevice.h"
 #include "screen/controls.h"
-#include "sound/deferredaudio.h"
 #include "sound/gameaudio.h"
 #include "sound/sdlaudio.h"
 
@@ -40,12 +39,12 @@ int runChild(const QString &mode, const QString &dataDir, int argc, char *argv[]
 {
     QApplication app(argc, argv);
     std::unique_ptr<AudioBackend> backend;
-    DeferredAudioBackend *deferred = nullptr;
+    AudioBackend *deferred = nullptr;
     if (mode == u"silent") {
         backend = std::make_unique<SilentBackend>();
     } else if (mode == u"sound") {
         backend = makeGameAudioBackend();
-        deferred = dynamic_cast<DeferredAudioBackend *>(backend.get());
+        deferred = backend.get();
     } else {
         backend = SdlAudioBackend::create(gameSoundFont());
         if (!backend)
@@ -67,10 +66,12 @@ int runChild(const QString &mode, const QString &dataDir, int argc, char *argv[]
             std::printf("page %lld\n", static_cast<long long>(pageAt));
             std::fflush(stdout);
         }
-        const bool soundDone = !deferred || deferred->isReady();
-        if (pageAt >= 0 && soundDone) {
+        // The music opened at start-up: with the device up the synthesizer plays it
+        // to its end, with none it plays in silence until told; unknown until then.
+        const auto steady = deferred ? deferred->musicSteadyFor() : AudioBackend::kUntilTold;
+        if (pageAt >= 0 && steady != std::chrono::milliseconds::zero()) {
             if (deferred)
-                std::printf("device %s %lld\n", deferred->hasBackend() ? "up" : "none",
+                std::printf("device %s %lld\n", steady != AudioBackend::kUntilTold ? "up" : "none",
                             static_cast<long long>(sinceMain.elapsed()));
             std::fflush(stdout);
             QCoreApplication::quit();

@@ -103,11 +103,11 @@ void TestAlbum::selectingShowsTheCreature()
         QTest::mouseRelease(w.Pic, button);
         QVERIFY(showsPicture(w.Pic, true));
     }
-    game.sound().clearSent();
+    game.backend().calls.clear();
     QTest::mouseClick(w.Pic, Qt::LeftButton);
     QTest::mouseClick(w.Pic, Qt::LeftButton);
-    const QString cry = QStringLiteral("PlayWave ") + w.PathBgm + QStringLiteral("19.wav");
-    QCOMPARE(game.sound().sent().filter(QStringLiteral("PlayWave")), (QStringList{cry, cry}));
+    const QString cry = QStringLiteral("playCry ") + w.PathBgm + QStringLiteral("19.wav");
+    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")), (QStringList{cry, cry}));
     QTest::keyClick(w.Lst[2], Qt::Key_Up);  // the keys show one creature after another
     QCOMPARE(w.NowBeast, QStringLiteral("18"));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n十八"));
@@ -195,9 +195,9 @@ void TestAlbum::rowsWithoutATrueKeyNameNoFile()
     QVERIFY(w.BakSee->isVisible());
     QVERIFY(blank(w.Pic));
     QCOMPARE(w.LblSee->caption(), QString());
-    game.sound().clearSent();
+    game.backend().calls.clear();
     QTest::mouseClick(w.Pic, Qt::LeftButton);
-    QVERIFY(game.sound().sent().filter(QStringLiteral("PlayWave")).isEmpty());
+    QVERIFY(game.backend().calls.filter(QStringLiteral("playCry")).isEmpty());
     // The row itself is the player's: it is saved as it was.
     w.close();
     QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")), album);

@@ -143,7 +143,7 @@ void TestAlbumFile::namesAtStartUp()
     const QString &text = game.messages.shown[0].text;
     QVERIFY2(text.startsWith(game.path(QStringLiteral("txt/name.dat")) + said), qPrintable(text));
     QVERIFY(!w.isVisible());
-    QCOMPARE(game.sound().sent().last(), QStringLiteral("close MIDI notify"));
+    QCOMPARE(game.backend().calls.last(), QStringLiteral("closeMusic"));
 }
 
 void TestAlbumFile::albumComesBackByteForByte_data()
@@ -182,7 +182,7 @@ void TestAlbumFile::albumComesBackByteForByte()
     QVERIFY(game.window().files().isOpen(storyFile));
     game.window().close();
     QVERIFY(!game.window().files().isOpen(storyFile));
-    QCOMPARE(game.sound().sent().last(), QStringLiteral("close MIDI notify"));
+    QCOMPARE(game.backend().calls.last(), QStringLiteral("closeMusic"));
     const QString saved = elsewhere ? QStringLiteral("player/shashin/abm.dat") : kAlbum;
     QVERIFY(QFile::exists(game.path(saved)));
     QCOMPARE(game.readBytes(saved).toHex(' '), bytes.toHex(' '));

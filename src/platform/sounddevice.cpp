@@ -5,7 +5,9 @@
 
 bool SilentBackend::openMusic(const QString &path)
 {
-    return QFileInfo(path).isFile();
+    m_open = QFileInfo(path).isFile();
+    m_playing = false;
+    return m_open;
 }
 
 SoundDevice::SoundDevice(std::unique_ptr<AudioBackend> backend)
@@ -21,15 +23,11 @@ SoundDevice::~SoundDevice()
 
 QString SoundDevice::sendString(const QString &command)
 {
-    if (m_recording)
-        m_sent.append(command);
     return execute(command);
 }
 
 void SoundDevice::playWave(const QString &path)
 {
-    if (m_recording)
-        m_sent.append(QStringLiteral("PlayWave ") + path);
     m_backend->playCry(path);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <chrono>
 #include <memory>
@@ -28,23 +27,27 @@ public:
     static constexpr std::chrono::milliseconds kUntilTold = std::chrono::milliseconds::max();
 };
 
-// No sound at all: music opens only if the file exists and then counts as stopped.
+// No sound at all, and the stand-in for music no device plays: a file that is
+// there opens, and plays in silence from when it is asked to until it is closed,
+// so the game never restarts it.
 class SilentBackend final : public AudioBackend
 {
 public:
     bool openMusic(const QString &path) override;
-    void closeMusic() override {}
-    void playMusic() override {}
+    void closeMusic() override { m_open = m_playing = false; }
+    void playMusic() override { m_playing = m_open; }
     void seekMusicToStart() override {}
-    bool isMusicPlaying() const override { return false; }
+    bool isMusicPlaying() const override { return m_playing; }
     void playCry(const QString &) override {}
     std::chrono::milliseconds musicSteadyFor() const override { return kUntilTold; }
+
+private:
+    bool m_open = false;
+    bool m_playing = false;
 };
 
 // The interpreter of the command strings the game sends to its music device, one
-// device under the alias MIDI at a time, and of the cries. While recording, every
-// string it is sent is kept in order in sent(), so tests can check what the game
-// asked for (off by default: the music loop asks for the status on every tick).
+// device under the alias MIDI at a time, and of the cries.
 class SoundDevice
 {
 public:
@@ -59,16 +62,10 @@ public:
     // no command comes: until told while no music is open.
     std::chrono::milliseconds statusSteadyFor() const;
 
-    void setRecording(bool recording) { m_recording = recording; }
-    const QStringList &sent() const { return m_sent; }
-    void clearSent() { m_sent.clear(); }
-    AudioBackend &backend() { return *m_backend; }
 
 private:
     QString execute(const QString &command);
 
     std::unique_ptr<AudioBackend> m_backend;
-    QStringList m_sent;
     bool m_open = false;
-    bool m_recording = false;
 };

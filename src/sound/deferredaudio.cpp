@@ -1,7 +1,5 @@
 #include "sound/deferredaudio.h"
 
-#include "sound/midifile.h"
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
@@ -87,10 +85,10 @@ void DeferredAudioBackend::bringUp(const Factory &factory)
         backend.reset();  // no sound is no reason to stop the game
     }
     std::lock_guard lock(m_mutex);
-    if (backend && m_musicOpen) {
-        m_backendHasMusic = backend->openMusic(m_musicPath);
-        if (m_backendHasMusic && m_musicPlaying)
+    if (backend && !m_musicPath.isEmpty() && backend->openMusic(m_musicPath)) {
+        if (m_silent.isMusicPlaying())
             backend->playMusic();
+        m_music = backend.get();
     }
     m_backend = std::move(backend);
     m_ready = true;
@@ -99,62 +97,47 @@ void DeferredAudioBackend::bringUp(const Factory &factory)
 bool DeferredAudioBackend::openMusic(const QString &path)
 {
     std::lock_guard lock(m_mutex);
+    m_silent.closeMusic();
     m_musicPath = path;
-    m_musicPlaying = false;
-    if (m_backend) {
-        m_backendHasMusic = m_backend->openMusic(path);
-        m_musicOpen = m_backendHasMusic;
-    } else {
-        m_backendHasMusic = false;
-        m_musicOpen = !readPlayableMidi(path).isEmpty();
+    if (m_backend && m_backend->openMusic(path)) {
+        m_music = m_backend.get();
+        return true;
     }
-    return m_musicOpen;
+    m_music = &m_silent;
+    return m_silent.openMusic(path);
 }
 
 void DeferredAudioBackend::closeMusic()
 {
     std::lock_guard lock(m_mutex);
-    if (m_backend && m_backendHasMusic)
-        m_backend->closeMusic();
-    m_musicOpen = false;
-    m_musicPlaying = false;
-    m_backendHasMusic = false;
+    m_music->closeMusic();
+    m_music = &m_silent;
+    m_musicPath.clear();
 }
 
 void DeferredAudioBackend::playMusic()
 {
     std::lock_guard lock(m_mutex);
-    if (!m_musicOpen)
-        return;
-    m_musicPlaying = true;
-    if (m_backend && m_backendHasMusic)
-        m_backend->playMusic();
+    m_music->playMusic();
 }
 
 void DeferredAudioBackend::seekMusicToStart()
 {
-    // Before the backend is there the music has not moved from its start.
     std::lock_guard lock(m_mutex);
-    if (m_backend && m_backendHasMusic)
-        m_backend->seekMusicToStart();
+    m_music->seekMusicToStart();
 }
 
 bool DeferredAudioBackend::isMusicPlaying() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_backend && m_backendHasMusic)
-        return m_backend->isMusicPlaying();
-    return m_musicOpen && m_musicPlaying;
+    return m_music->isMusicPlaying();
 }
 
 std::chrono::milliseconds DeferredAudioBackend::musicSteadyFor() const
 {
     std::lock_guard lock(m_mutex);
-    if (m_backend && m_backendHasMusic)
-        return m_backend->musicSteadyFor();
-    // The device coming up may change the answer; once it is settled without
-    // taking the music, that music plays in silence.
-    return m_ready ? kUntilTold : std::chrono::milliseconds::zero();
+    // The device coming up may take the music over and change the answer.
+    return m_ready || m_music != &m_silent ? m_music->musicSteadyFor() : std::chrono::milliseconds::zero();
 }
 
 void DeferredAudioBackend::playCry(const QString &path)
@@ -162,25 +145,4 @@ void DeferredAudioBackend::playCry(const QString &path)
     std::lock_guard lock(m_mutex);
     if (m_backend)
         m_backend->playCry(path);
-}
-
-bool DeferredAudioBackend::isReady() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_ready;
-}
-
-bool DeferredAudioBackend::hasBackend() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_backend != nullptr;
-}
-
-bool DeferredAudioBackend::withBackend(const std::function<void(AudioBackend &)> &action) const
-{
-    std::lock_guard lock(m_mutex);
-    if (!m_backend)
-        return false;
-    action(*m_backend);
-    return true;
 }

@@ -15,11 +15,9 @@
 class QObject;
 
 // Brings a slow backend up on a worker thread so that the window never waits for
-// it. Until it is there the music commands are remembered (which file is open,
-// whether it should play) and carried over when it arrives; meanwhile music that
-// was asked to play counts as playing, so the game's loop does not restart it.
-// Cries asked for before then are silent. If the factory gives nothing (no audio
-// device), it stays that way: music "plays" silently.
+// it. Until it is there the music plays on a silent stand-in, and is handed over
+// when it arrives; music the backend does not take (no backend came, or it has
+// no soundfont) stays with the stand-in. Cries asked for before then are silent.
 class DeferredAudioBackend final : public AudioBackend
 {
 public:
@@ -43,13 +41,6 @@ public:
     void playCry(const QString &path) override;
     std::chrono::milliseconds musicSteadyFor() const override;
 
-    // The factory has returned, with a backend or without one.
-    bool isReady() const;
-    // Ready, with a backend.
-    bool hasBackend() const;
-    // Runs `action` on the backend that came, under the lock; false if none came yet.
-    bool withBackend(const std::function<void(AudioBackend &)> &action) const;
-
 private:
     void bringUp(const Factory &factory);
     void release();
@@ -60,12 +51,9 @@ private:
     std::unique_ptr<QObject> m_firstPaint;  // lets the worker start
     std::unique_ptr<AudioBackend> m_backend;
     bool m_ready = false;
-    // What the game asked for, kept while there is no backend to hand it to.
-    QString m_musicPath;
-    bool m_musicOpen = false;
-    bool m_musicPlaying = false;
-    // The backend opened the music too; otherwise the music is silent.
-    bool m_backendHasMusic = false;
+    SilentBackend m_silent;
+    QString m_musicPath;  // the music open, to hand over
+    AudioBackend *m_music = &m_silent;  // which of the two plays it
     std::atomic_bool m_cancelled{false};
     std::thread m_worker;  // last: started once everything it touches exists
 };

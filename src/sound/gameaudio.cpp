@@ -36,18 +36,14 @@ void describeStreamToSoundServers()
 
 } // namespace
 
-std::unique_ptr<AudioBackend> makeGameAudioBackend()
-{
-    return makeGameAudioBackend(QCoreApplication::applicationDirPath());
-}
-
 std::unique_ptr<AudioBackend> makeGameAudioBackend(const QString &programDir)
 {
     describeStreamToSoundServers();
     // Beside the program (the build's folder, a portable copy), then where an
     // installation puts it.
+    const QString dir = programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir;
     QStringList modules;
-    for (const QString &folder : {programDir, programDir + QStringLiteral("/" SHASHIN_SOUND_MODULE_FROM_BIN)})
+    for (const QString &folder : {dir, dir + QStringLiteral("/" SHASHIN_SOUND_MODULE_FROM_BIN)})
         modules << QFileInfo(folder + QStringLiteral("/" SHASHIN_SOUND_MODULE)).absoluteFilePath();
     const QString soundFont = gameSoundFont();
     if (soundFont.isEmpty())

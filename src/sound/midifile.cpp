@@ -35,8 +35,9 @@ public:
 
     bool readable()
     {
+        quint32 delta = 0;  // the time before each event
         while (m_pos < m_length) {
-            if (!skipVariableLength())
+            if (!readVariableLength(delta))
                 return false;
             if (m_pos >= m_length)
                 return false;
@@ -94,12 +95,6 @@ private:
                 return true;
         }
         return false;  // more than four bytes
-    }
-
-    bool skipVariableLength()
-    {
-        quint32 ignored = 0;
-        return readVariableLength(ignored);
     }
 
     bool skipData()

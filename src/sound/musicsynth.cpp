@@ -1,7 +1,6 @@
 #include "sound/musicsynth.h"
 
 #include "sound/midifile.h"
-#include "sound/soundfontsubset.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +14,7 @@ struct MusicSynth::Fluid
     fluid_settings_t *settings = nullptr;
     fluid_synth_t *synth = nullptr;
     fluid_player_t *player = nullptr;
-    // The soundfont is loaded with a piece, cut down to the presets it uses.
-    QString soundFontPath;
-    std::unique_ptr<SoundFontSubset> soundFont;
     int soundFontId = FLUID_FAILED;
-    QList<SoundFontSubset::Preset> presets;  // those loaded
 
     ~Fluid()
     {
@@ -76,18 +71,12 @@ std::unique_ptr<MusicSynth> MusicSynth::create(const QString &soundFont, double 
     // Twice the most voices the game's music ever sounds at once (64); each voice
     // allowed for holds its buffers.
     fluid_settings_setint(fluid->settings, "synth.polyphony", 128);
-    fluid->soundFontPath = soundFont;
-    fluid->soundFont = SoundFontSubset::read(soundFont);
-    if (!fluid->soundFont)
-        return nullptr;
     fluid->synth = new_fluid_synth(fluid->settings);
     if (!fluid->synth)
         return nullptr;
-    fluid_sfloader_t *loader = new_fluid_defsfloader(fluid->settings);
-    if (!loader)
+    fluid->soundFontId = fluid_synth_sfload(fluid->synth, QFile::encodeName(soundFont).constData(), 1);
+    if (fluid->soundFontId == FLUID_FAILED)
         return nullptr;
-    SoundFontSubset::installFor(loader);
-    fluid_synth_add_sfloader(fluid->synth, loader);  // tried before the synth's own
     return std::unique_ptr<MusicSynth>(new MusicSynth(std::move(fluid), sampleRate));
 }
 
@@ -123,35 +112,18 @@ bool MusicSynth::open(const QByteArray &midi)
     m_division = (uchar(midi[12]) << 8) | uchar(midi[13]);
     m_broken = false;
     m_restarting = false;
-    ++m_loads;
     return true;
 }
 
 void MusicSynth::loadPresets(const QList<MidiProgram> &programs)
 {
-    // What the channels are set to before the piece sets its own, and what it sets.
-    QList<SoundFontSubset::Preset> presets{{0, 0}, {128, 0}};
-    for (const MidiProgram &program : programs) {
-        const SoundFontSubset::Preset preset{program.channel == 9 ? 128 : 0, program.program};  // the drums' bank
-        if (!presets.contains(preset))
-            presets.append(preset);
-    }
-    Fluid &fluid = *m_fluid;
-    if (fluid.soundFontId != FLUID_FAILED && presets == fluid.presets)
-        return;
-    if (fluid.soundFontId != FLUID_FAILED)
-        fluid_synth_sfunload(fluid.synth, fluid.soundFontId, 0);
-    const QString subset = fluid.soundFont->cut(presets);
-    fluid.soundFontId = FLUID_FAILED;
-    if (!subset.isEmpty())
-        fluid.soundFontId = fluid_synth_sfload(fluid.synth, subset.toUtf8().constData(), 1);
-    if (fluid.soundFontId == FLUID_FAILED)  // then the whole file will do
-        fluid.soundFontId = fluid_synth_sfload(fluid.synth, QFile::encodeName(fluid.soundFontPath).constData(), 1);
-    fluid.presets = presets;
     // Their samples are read here rather than in the audio thread at the piece's
-    // program changes, and kept when each time round sets them anew.
-    for (const SoundFontSubset::Preset &preset : std::as_const(presets))
-        fluid_synth_pin_preset(fluid.synth, fluid.soundFontId, preset.bank, preset.program);
+    // program changes, and kept when each time round sets them anew: what the
+    // channels are set to before the piece sets its own, and what it sets.
+    fluid_synth_pin_preset(m_fluid->synth, m_fluid->soundFontId, 0, 0);
+    fluid_synth_pin_preset(m_fluid->synth, m_fluid->soundFontId, 128, 0);
+    for (const MidiProgram &program : programs)  // bank 128 holds the drums
+        fluid_synth_pin_preset(m_fluid->synth, m_fluid->soundFontId, program.channel == 9 ? 128 : 0, program.program);
 }
 
 bool MusicSynth::openFile(const QString &path)
@@ -255,18 +227,6 @@ bool MusicSynth::playingLocked()
     return !ended;
 }
 
-bool MusicSynth::render(float *stereo, int frames)
-{
-    std::lock_guard lock(m_mutex);
-    if (!mustRender(frames)) {
-        std::fill_n(stereo, 2 * frames, 0.0f);
-        return false;
-    }
-    fluid_synth_write_float(m_fluid->synth, frames, stereo, 0, 2, stereo, 1, 2);
-    ++m_renders;
-    return true;
-}
-
 bool MusicSynth::render(std::int16_t *stereo, int frames)
 {
     std::lock_guard lock(m_mutex);
@@ -318,24 +278,6 @@ bool MusicSynth::mustRender(int frames)
     else
         return false;
     return true;
-}
-
-int MusicSynth::loads()
-{
-    std::lock_guard lock(m_mutex);
-    return m_loads;
-}
-
-int MusicSynth::currentTick()
-{
-    std::lock_guard lock(m_mutex);
-    return m_fluid->player ? fluid_player_get_current_tick(m_fluid->player) : 0;
-}
-
-int MusicSynth::totalTicks()
-{
-    std::lock_guard lock(m_mutex);
-    return m_fluid->player ? totalTicksLocked() : 0;
 }
 
 int MusicSynth::totalTicksLocked()

@@ -19,8 +19,8 @@ struct MidiProgram;
 class MusicSynth
 {
 public:
-    // Null when the soundfont cannot be read. It is loaded with each piece, cut
-    // down to the presets the piece uses.
+    // Null when the soundfont cannot be read. Only the samples of the presets a
+    // piece uses are read into memory.
     static std::unique_ptr<MusicSynth> create(const QString &soundFont, double sampleRate);
     ~MusicSynth();
 
@@ -43,21 +43,14 @@ public:
     // quicken), zero while stopped or restarting, for ever with nothing to play.
     std::chrono::milliseconds steadyFor();
 
-    // Interleaved stereo. Once nothing plays and the effects have rung out, the
-    // synth is left alone and the buffer is silence: false then.
-    bool render(float *stereo, int frames);
-    // The same for an audio device, which takes a short buffer at a time: while
-    // the piece plays on, a few such buffers are synthesized back to back and
-    // handed out one by one (it costs a good deal less than one at a time), so
-    // the player runs that much ahead of what is heard. From the piece's end
-    // until it is restarted, one at a time, so a restart is heard as soon as ever.
+    // Interleaved stereo, a device's short buffer at a time. Once nothing plays
+    // and the effects have rung out, the synth is left alone and the buffer is
+    // silence: false then. While the piece plays on, a few such buffers are
+    // synthesized back to back and handed out one by one (it costs a good deal
+    // less than one at a time), so the player runs that much ahead of what is
+    // heard; from the piece's end until it is restarted, one at a time, so a
+    // restart is heard as soon as ever.
     bool render(std::int16_t *stereo, int frames);
-
-    // How many times a piece was handed to the player (the player parses it then).
-    int loads();
-    // The player's position, for diagnostics and tests.
-    int currentTick();
-    int totalTicks();
 
 private:
     struct Fluid;
@@ -75,7 +68,6 @@ private:
     bool m_restarting = false;  // a seek or play not yet taken up by the player
     std::uint64_t m_renders = 0;
     std::uint64_t m_requestedAt = 0;  // m_renders when the last seek or play came
-    int m_loads = 0;
     int m_division = 0;  // ticks a quarter note
     int m_ringFrames = 0;  // how long reverb and chorus may go on after the last voice
     int m_quietFrames = 0;  // how long there has been no voice

@@ -1,6 +1,5 @@
 #include "sound/sdlaudio.h"
 
-#include "sound/midifile.h"
 #include "sound/musicsynth.h"
 
 #include <QFile>
@@ -34,13 +33,6 @@ constexpr int kLoaderNice = 10;
 
 // SDL audio is process-wide: one device, one owner.
 std::atomic_bool deviceTaken{false};
-std::atomic_int criesEnded{0};
-
-void countFinishedCry(int channel)
-{
-    if (channel == kCryChannel)
-        ++criesEnded;
-}
 
 bool isCancelled(const std::atomic_bool *cancelled)
 {
@@ -60,7 +52,6 @@ bool openMixer(int rate, int allowedChanges)
     if (Mix_OpenAudioDevice(rate, AUDIO_S16SYS, 2, kBufferFrames, nullptr, allowedChanges) != 0)
         return false;
     Mix_ReserveChannels(1);
-    Mix_ChannelFinished(countFinishedCry);
     return true;
 }
 
@@ -170,7 +161,6 @@ void SdlAudioBackend::closeDevice()
     if (m_cry)
         Mix_FreeChunk(m_cry);
     m_cry = nullptr;
-    Mix_ChannelFinished(nullptr);
     Mix_CloseAudio();
     m_deviceOpen = false;
     m_quietSince = 0;
@@ -226,27 +216,19 @@ void SdlAudioBackend::closeWhenQuiet()
 
 bool SdlAudioBackend::openMusic(const QString &path)
 {
-    if (m_synth)
-        return m_synth->openFile(path);
-    m_silentMusicOpen = !readPlayableMidi(path).isEmpty();
-    m_silentMusicPlaying = false;
-    return m_silentMusicOpen;
+    return m_synth && m_synth->openFile(path);
 }
 
 void SdlAudioBackend::closeMusic()
 {
     if (m_synth)
         m_synth->close();
-    m_silentMusicOpen = false;
-    m_silentMusicPlaying = false;
 }
 
 void SdlAudioBackend::playMusic()
 {
-    if (!m_synth) {
-        m_silentMusicPlaying = m_silentMusicOpen;
+    if (!m_synth)
         return;
-    }
     std::lock_guard lock(m_deviceMutex);
     openDevice();
     m_synth->play();
@@ -266,12 +248,11 @@ void SdlAudioBackend::seekMusicToStart()
 
 bool SdlAudioBackend::isMusicPlaying() const
 {
-    return m_synth ? m_synth->isPlaying() : m_silentMusicPlaying;
+    return m_synth && m_synth->isPlaying();
 }
 
 std::chrono::milliseconds SdlAudioBackend::musicSteadyFor() const
 {
-    // Silent music changes only when told to.
     return m_synth ? m_synth->steadyFor() : kUntilTold;
 }
 
@@ -291,21 +272,4 @@ void SdlAudioBackend::playCry(const QString &path)
         Mix_PlayChannel(kCryChannel, m_cry, 0);
         noteMixed(true);
     }
-}
-
-bool SdlAudioBackend::isCryPlaying() const
-{
-    std::lock_guard lock(m_deviceMutex);
-    return m_deviceOpen && Mix_Playing(kCryChannel) != 0;
-}
-
-bool SdlAudioBackend::isDeviceOpen() const
-{
-    std::lock_guard lock(m_deviceMutex);
-    return m_deviceOpen;
-}
-
-int SdlAudioBackend::criesFinished()
-{
-    return criesEnded.load();
 }

@@ -29,7 +29,7 @@ public:
     static constexpr std::chrono::milliseconds kQuietBeforeClosing{1000};
 
     // Null when there is no audio device, or another instance holds it. Without
-    // the soundfont the music is silent and the cries still sound. `cancelled` is
+    // the soundfont no music opens and the cries still sound. `cancelled` is
     // looked at between the slow steps. Called on a worker thread that ends after
     // it, the worker is lowered in priority once the device (and with it the audio
     // thread) is up, so that loading the soundfont does not hold up the window on a
@@ -47,13 +47,6 @@ public:
     void playCry(const QString &path) override;
     std::chrono::milliseconds musicSteadyFor() const override;
 
-    bool hasSynth() const { return m_synth != nullptr; }
-    MusicSynth *synth() const { return m_synth.get(); }
-    bool isCryPlaying() const;
-    bool isDeviceOpen() const;
-    // Cries that came to an end, played out or cut short by the next one.
-    static int criesFinished();
-
 private:
     SdlAudioBackend(std::unique_ptr<MusicSynth> synth, int rate);
     static void mixMusic(void *backend, unsigned char *stream, int bytes);
@@ -68,13 +61,10 @@ private:
     std::unique_ptr<MusicSynth> m_synth;
     const int m_rate;
     // The device's opening and closing, and what plays on it.
-    mutable std::mutex m_deviceMutex;
+    std::mutex m_deviceMutex;
     bool m_deviceOpen = false;
     std::atomic_bool m_mixed{false};  // the hook has been called since the device opened
     Mix_Chunk *m_cry = nullptr;  // kept until the next cry has stopped it
-    // Without a synth the music plays silently, as far as the game can tell.
-    bool m_silentMusicOpen = false;
-    bool m_silentMusicPlaying = false;
     // Since when (steady clock, ns) the mixer has had nothing to play; 0 while
     // something sounds or the device is closed.
     std::atomic<std::int64_t> m_quietSince{0};

@@ -4,6 +4,7 @@
 #include "sound/midifile.h"
 #include "sound/musicsynth.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     fuzzing::check(synth->open(bytes), "the synthesizer takes what the check passed");
     synth->play();
-    std::vector<float> block(2 * 512);
+    std::vector<std::int16_t> block(2 * 512);
     for (int i = 0; i < 8; ++i)
         synth->render(block.data(), 512);
     synth->isPlaying();

@@ -13,7 +13,6 @@ GameFixture::GameFixture()
     auto backend = std::make_unique<RecordingBackend>();
     m_backend = backend.get();
     m_sound = std::make_unique<SoundDevice>(std::move(backend));
-    m_sound->setRecording(true);
     for (const char *folder : {"txt", "img", "bgm"})
         QDir(m_dir.path()).mkpath(QString::fromLatin1(folder));
     writeLines(QStringLiteral("txt/name.dat"), names());

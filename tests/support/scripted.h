@@ -47,18 +47,25 @@ private:
     QList<int> m_answers;
 };
 
-// Remembers what the sound device asked of it; music plays until told otherwise.
+// Remembers what the sound device asked of it, in order. On its own, music plays
+// until told otherwise; around another backend, that one plays and answers, unless
+// told that the music stopped.
 class RecordingBackend final : public AudioBackend
 {
 public:
+    explicit RecordingBackend(std::unique_ptr<AudioBackend> inner = nullptr) : m_inner(std::move(inner)) {}
     bool openMusic(const QString &path) override;
-    void closeMusic() override { calls.append(QStringLiteral("closeMusic")); }
-    void playMusic() override { calls.append(QStringLiteral("playMusic")); }
-    void seekMusicToStart() override { calls.append(QStringLiteral("seekMusicToStart")); }
-    bool isMusicPlaying() const override { return playing; }
-    void playCry(const QString &path) override { calls.append(QStringLiteral("playCry ") + path); }
+    void closeMusic() override;
+    void playMusic() override;
+    void seekMusicToStart() override;
+    bool isMusicPlaying() const override;
+    void playCry(const QString &path) override;
+    std::chrono::milliseconds musicSteadyFor() const override;
 
-    QStringList calls;
+    mutable QStringList calls;  // the game's looks at the music too
     bool playing = true;
     bool openSucceeds = true;
+
+private:
+    std::unique_ptr<AudioBackend> m_inner;
 };
