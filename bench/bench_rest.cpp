@@ -234,7 +234,8 @@ int runCryChild(int clicks, const QString &dataDir, int argc, char *argv[])
             step = Step::Rest;
             return;
         case Step::Rest:
-            if (now < waitUntil || Mix_Playing(kCryChannel))
+            // The mixer's channels are gone while the device rests: not asked then.
+            if (now < waitUntil || (deviceOpen() && Mix_Playing(kCryChannel)))
                 return;
             cryHeardAt = 0;
             // Effects on a channel go when it stops; this one waits on an idle channel.
