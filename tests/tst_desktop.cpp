@@ -2,6 +2,7 @@
 #include "platform/codepage.h"
 #include "platform/picturebox.h"
 #include "screen/controls.h"
+#include "support/desktop.h"
 #include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
@@ -10,9 +11,7 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QPainter>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtMath>
@@ -27,46 +26,10 @@
 // A desktop whose programs are not installed is skipped.
 namespace {
 
-// Starts a program; what it prints goes to `log` if one is named (so that a
-// chatty server never fills a pipe that nobody reads).
-std::unique_ptr<QProcess> start(const QString &program, const QStringList &arguments,
-                                const QProcessEnvironment &environment,
-                                QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel,
-                                const QString &log = QString())
-{
-    auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(environment);
-    process->setProcessChannelMode(channels);
-    if (!log.isEmpty()) {
-        process->setStandardOutputFile(log, QIODevice::Append);
-        process->setStandardErrorFile(log, QIODevice::Append);
-    }
-    process->start(program, arguments);
-    return process;
-}
-
 QString readLog(const QString &log)
 {
     QFile file(log);
     return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
-}
-
-QProcessEnvironment x11Environment(const QString &display, const QString &scale = QStringLiteral("1"))
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
-    return environment;
-}
-
-// Runs an X tool on `display` and returns what it printed (its complaints are
-// those of a window not yet there).
-QString x11(const QString &display, const QString &tool, const QStringList &arguments)
-{
-    const auto process = start(tool, arguments, x11Environment(display), QProcess::SeparateChannels);
-    process->waitForFinished(5000);
-    return QString::fromLocal8Bit(process->readAllStandardOutput());
 }
 
 int field(const QString &text, const QString &name)
@@ -100,37 +63,6 @@ bool near(const QRect &a, const QRect &b, int slack)
     return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack
            && std::abs(a.right() - b.right()) <= slack && std::abs(a.bottom() - b.bottom()) <= slack;
 }
-
-QString missingProgram(const QStringList &programs)
-{
-    for (const QString &program : programs) {
-        if (QStandardPaths::findExecutable(program).isEmpty())
-            return program + QStringLiteral(" is not installed");
-    }
-    return {};
-}
-
-// Stops a program the test started, and waits for it, whatever the test's
-// outcome: with SIGTERM, so that a server takes its socket and lock files away,
-// or killed, so that a game in the build folder saves no album there.
-struct Stopping
-{
-    std::unique_ptr<QProcess> process;
-    bool kill = false;
-    ~Stopping()
-    {
-        if (!process || process->state() == QProcess::NotRunning)
-            return;
-        if (kill)
-            process->kill();
-        else
-            process->terminate();
-        if (!process->waitForFinished(5000)) {
-            process->kill();
-            process->waitForFinished();
-        }
-    }
-};
 
 // The mean difference per channel of `shown` at (dx, dy) from `expected`, over
 // all of `expected` but a margin of 2 pixels.
@@ -277,31 +209,13 @@ void TestDesktop::windowStartsAtFourFifthsFourThirdsAndCentred()
                                             QStringLiteral("xwininfo"), QStringLiteral("xprop")});
     if (!missing.isEmpty())
         QSKIP(qPrintable(missing));
-    // Xvfb picks a free display and names it once it takes connections.
-    Stopping server{start(QStringLiteral("Xvfb"),
-                          {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(screen.width()).arg(screen.height()),
-                           QStringLiteral("-nolisten"), QStringLiteral("tcp")},
-                          QProcessEnvironment::systemEnvironment())};
-    QTRY_VERIFY_WITH_TIMEOUT(server.process->canReadLine(), 10000);
-    const QString display = u':' + QString::fromLatin1(server.process->readLine().trimmed());
-    // Openbox manages windows once it has set out the work area. Now and then it
-    // finds a display that has only just named itself not yet open: it is started
-    // again then.
-    Stopping manager;
-    const auto managing = [&] {
-        return x11(display, QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")})
-            .contains(u'=');
-    };
-    for (int attempt = 0; attempt < 5 && !managing(); ++attempt) {
-        manager.process = start(QStringLiteral("openbox"), {}, x11Environment(display));
-        static_cast<void>(
-            QTest::qWaitFor([&] { return manager.process->state() == QProcess::NotRunning || managing(); }, 10000));
-    }
-    QVERIFY2(managing(), "openbox did not come up");
+    XServer server(screen);
+    QVERIFY2(!server.display().isEmpty(), "Xvfb did not come up");
+    QVERIFY2(server.startWindowManager(), "openbox did not come up");
+    const QString display = server.display();
     // A copy: a game left open from the build folder would take this one for a second game.
     const GameCopy copy;
-    Stopping game{start(copy.path(QStringLiteral("shashin")), {}, x11Environment(display, scale)), true};
+    Stopping game{startProgram(copy.path(QStringLiteral("shashin")), {}, x11Environment(display, scale)), true};
     // Above a scale of 1 a logical pixel rounds either way, and the 4:3 width
     // follows the rounded height: an edge may be two logical pixels out.
     const int slack = scale == u"1" ? 0 : qCeil(2 * scale.toDouble());
@@ -362,7 +276,7 @@ void TestDesktop::gameUnderWayland()
     environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=") + suppressions.fileName());
     // --debug lets weston-screenshooter take pictures of the output.
     const QString westonLog = work.filePath(QStringLiteral("weston.log"));
-    Stopping compositor{start(QStringLiteral("weston"),
+    Stopping compositor{startProgram(QStringLiteral("weston"),
                               {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
                                QStringLiteral("--socket=shashin-test"), QStringLiteral("--width=1920"),
                                QStringLiteral("--height=1080"), QStringLiteral("--scale=%1").arg(scale),
@@ -374,7 +288,7 @@ void TestDesktop::gameUnderWayland()
     QVERIFY2(compositor.process->state() == QProcess::Running, qPrintable(readLog(westonLog)));
 
     const QString gameLog = work.filePath(QStringLiteral("game.log"));
-    Stopping game{start(copy.path(QStringLiteral("shashin")), {}, environment, QProcess::SeparateChannels, gameLog)};
+    Stopping game{startProgram(copy.path(QStringLiteral("shashin")), {}, environment, QProcess::SeparateChannels, gameLog)};
     // The opening: a black window of the start-up size with its white text.
     QRect window;
     int white = 0;
