@@ -21,6 +21,8 @@ public:
     void setForeColor(int rgb);
     int foreColor() const { return m_foreColor; }
     void setBorderSingle(bool single);
+    // A reader is told what changed in the text, as it is told of typing.
+    void announce(const QString &before);
 
 private:
     QString m_caption;
@@ -42,6 +44,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };
 
 // An unsorted, single-selection list of texts.
@@ -62,6 +65,9 @@ public:
     void removeRow(int row);
     void clearRows();
     void setColours(const QColor &background, const QColor &text);
+    // A list of keys that is never seen: no reader hears of it or of its rows.
+    void setKeysOnly();
+    bool keysOnly() const { return m_keysOnly; }
 
 signals:
     // A row was selected by mouse, keyboard or the program.
@@ -71,7 +77,20 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    bool m_keysOnly = false;
 };
 
 // Sets the point size of a control's font.
 void setFontSize(QWidget *control, int points);
+
+// What readers are told of the game's own controls: labels offer their text,
+// key lists nothing. Installed once, before the first control is asked for.
+void installAccessibility();
