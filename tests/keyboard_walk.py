@@ -103,12 +103,12 @@ def main():
         # The opening: the next-page button has the focus, the page can be read.
         wait_for("the opening's first page", lambda: any("深い谷" in t for _, t in inserted))
         wait_for("focus on 次へ for the opening", has_focus("次へ"))
-        story = next(o for o in objects(window) if o.getRoleName() == "label" and "深い谷" in text_of(o))
+        story = next(o for o in objects(window) if o.getRoleName() == "notification" and "深い谷" in text_of(o))
         press(RETURN)
         wait_for("the second page read out", lambda: "博士" in text_of(story))
         press(ESCAPE)  # skips the rest
         wait_for("the focus where Return costs nothing", has_focus("永遠アルバム"))
-        money = wait_for("the money label", lambda: find("0円", "label"))
+        money = wait_for("the money label", lambda: find("0円", "notification"))
         press(RETURN)
         pump(0.3)
         assert text_of(story) == "", "Return on the eternal album did something"
@@ -126,7 +126,7 @@ def main():
         for name in ("水", "土", "シャッター"):
             press(TAB)
             wait_for(f"Tab to {name}", has_focus(name))
-        film = next(o for o in objects(window) if o.getRoleName() == "label" and "枚／100枚" in text_of(o))
+        film = next(o for o in objects(window) if o.getRoleName() == "notification" and "枚／100枚" in text_of(o))
         for shot in range(1, 100):
             press(SPACE)
             wait_for(f"shot {shot}", lambda: text_of(film) == f"{shot}枚／100枚")

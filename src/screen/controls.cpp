@@ -23,12 +23,14 @@ bool isPress(const QKeyEvent *event)
            && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
-// A label as a reader sees it: static text it can read, not only a name.
+// A label as a reader sees it: text it can read, not only a name, and a
+// notification, the one kind of object whose news Qt 6.4 can bring to a
+// reader on Linux without the focus.
 class LabelAccessible : public QAccessibleWidget, public QAccessibleTextInterface
 {
 public:
     explicit LabelAccessible(QLabel *label)
-        : QAccessibleWidget(label, QAccessible::StaticText)
+        : QAccessibleWidget(label, QAccessible::Notification)
     {
     }
     void *interface_cast(QAccessible::InterfaceType type) override
@@ -115,17 +117,26 @@ void Label::setCaption(const QString &caption)
     m_caption = caption;
     QString shown = caption;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    const QString before = text();
     setText(shown);
-    announce(before);
+    if (QAccessible::isActive() && !m_telling) {
+        m_telling = true;
+        QMetaObject::invokeMethod(this, &Label::tell, Qt::QueuedConnection);
+    }
 }
 
-void Label::announce(const QString &before)
+void Label::tell()
 {
-    if (!QAccessible::isActive() || before == text())
+    m_telling = false;
+    if (m_told == text())
         return;
-    QAccessibleTextUpdateEvent update(this, 0, before, text());
+    QAccessibleTextUpdateEvent update(this, 0, m_told, text());
     QAccessible::updateAccessibility(&update);
+    m_told = text();
+    // A notification shown: what Orca speaks of an object that has not the focus.
+    if (!m_told.isEmpty() && isVisible()) {
+        QAccessibleEvent shown(this, QAccessible::ObjectShow);
+        QAccessible::updateAccessibility(&shown);
+    }
 }
 
 void Label::setForeColor(int rgb)

@@ -21,11 +21,15 @@ public:
     void setForeColor(int rgb);
     int foreColor() const { return m_foreColor; }
     void setBorderSingle(bool single);
-    // A reader is told what changed in the text, as it is told of typing.
-    void announce(const QString &before);
 
 private:
+    // Tells a reader the text as it stands once the event that set it is over,
+    // so that a page put up line by line is told once and whole.
+    void tell();
+
     QString m_caption;
+    QString m_told;
+    bool m_telling = false;
     int m_foreColor = 0;
 };
 
