@@ -15,6 +15,8 @@ QColor fromRgb(int rgb)
     return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
 }
 
+constexpr int kFocusBand = 5;
+
 // Space, Return and keypad Enter press a control, held down or not, once.
 bool isPress(const QKeyEvent *event)
 {
@@ -199,6 +201,7 @@ ListBox::ListBox(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
     setUniformItemSizes(true);
+    setViewportMargins(kFocusBand, kFocusBand, kFocusBand, kFocusBand);  // room for the focus mark
     // The selection, not the current row, is what the player chose: the current
     // row moves first and the selection follows it.
     connect(this, &QListWidget::itemSelectionChanged, this, [this] {
@@ -305,25 +308,27 @@ void ListBox::contextMenuEvent(QContextMenuEvent *event)
     event->accept();
 }
 
-void ListBox::paintEvent(QPaintEvent *event)
+bool ListBox::event(QEvent *event)
 {
-    QListWidget::paintEvent(event);
-    if (hasFocus()) {
-        QPainter painter(viewport());
-        drawFocusMark(painter, viewport()->rect(), false);
+    const bool handled = QListWidget::event(event);
+    switch (event->type()) {
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        update();
+        break;
+    case QEvent::Paint: {
+        // The band around the rows: the rows' colour, or the focus mark.
+        QPainter painter(this);
+        const QRect band = viewport()->geometry().marginsAdded(viewportMargins());
+        painter.fillRect(band, palette().color(QPalette::Base));
+        if (hasFocus())
+            drawFocusMark(painter, band, false);
+        break;
     }
-}
-
-void ListBox::focusInEvent(QFocusEvent *event)
-{
-    QListWidget::focusInEvent(event);
-    viewport()->update();
-}
-
-void ListBox::focusOutEvent(QFocusEvent *event)
-{
-    QListWidget::focusOutEvent(event);
-    viewport()->update();
+    default:
+        break;
+    }
+    return handled;
 }
 
 void ListBox::currentChanged(const QModelIndex &current, const QModelIndex &previous)
