@@ -133,6 +133,9 @@ def main():
                                   (SPACE, None), (SHIFT_TAB, "送信"), (SHIFT_TAB, "判定"), (SHIFT_TAB, "現像")):
                     press(key)
                     name and wait_for(f"on to {name}", has_focus(name))
+                hidden = [o.name for lst in objects(window) if lst.getRoleName() == "list" and not showing(lst)
+                          for o in objects(lst) if o is not lst and showing(o)]
+                assert hidden == [], f"rows of a hidden list on show: {hidden}"
                 told = len(focused)
                 press(RETURN)
                 wait_for("developed", lambda: text_of(story) == "現像しておいたぞ")
