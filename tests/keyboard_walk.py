@@ -7,6 +7,7 @@ the accessibility bus (the X test extension behind it) and reads names, text
 and the focus back from that bus. Usage: keyboard_walk.py <game executable>
 """
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -164,6 +165,7 @@ def main():
         for child in reversed(children):
             child.terminate()
             child.wait()
+        shutil.rmtree(home, ignore_errors=True)
 
 
 if __name__ == "__main__":
