@@ -5,6 +5,8 @@
 #include "screen/controls.h"
 #include "support/gamefixture.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QTest>
 
 namespace {
@@ -105,9 +107,12 @@ void TestAlbum::selectingShowsTheCreature()
     }
     game.backend().calls.clear();
     QTest::mouseClick(w.Pic, Qt::LeftButton);
-    QTest::mouseClick(w.Pic, Qt::LeftButton);
+    QTest::keyClick(w.Pic, Qt::Key_Space);  // as the focused picture
+    QTest::keyClick(w.Pic, Qt::Key_Return);
+    QTest::keyClick(w.Pic, Qt::Key_Tab);
     const QString cry = QStringLiteral("playCry ") + w.PathBgm + QStringLiteral("19.wav");
-    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")), (QStringList{cry, cry}));
+    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")), (QStringList{cry, cry, cry}));
+    QCOMPARE(w.Pic->accessibleName(), QStringLiteral("生き物19"));
     QTest::keyClick(w.Lst[2], Qt::Key_Up);  // the keys show one creature after another
     QCOMPARE(w.NowBeast, QStringLiteral("18"));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n十八"));
@@ -237,10 +242,13 @@ void TestAlbum::countAndClear_data()
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("cleared");
-    QTest::newRow("OK keeps") << 7 << int(MessageBoxes::AnswerOk) << false;
-    QTest::newRow("Cancel clears") << 7 << int(MessageBoxes::AnswerCancel) << true;
-    QTest::newRow("Escape keeps") << 7 << int(MessageBoxes::AnswerDismissed) << false;
-    QTest::newRow("31 rows from an edited file") << 31 << int(MessageBoxes::AnswerOk) << false;
+    QTest::addColumn<int>("key");  // asked by a key, not a right press
+    QTest::newRow("OK keeps") << 7 << int(MessageBoxes::AnswerOk) << false << 0;
+    QTest::newRow("Cancel clears") << 7 << int(MessageBoxes::AnswerCancel) << true << 0;
+    QTest::newRow("Escape keeps") << 7 << int(MessageBoxes::AnswerDismissed) << false << 0;
+    QTest::newRow("31 rows from an edited file") << 31 << int(MessageBoxes::AnswerOk) << false << 0;
+    QTest::newRow("the Menu key asks") << 7 << int(MessageBoxes::AnswerCancel) << true << int(Qt::Key_Menu);
+    QTest::newRow("Shift+F10 asks") << 7 << int(MessageBoxes::AnswerOk) << false << int(Qt::Key_F10);
 }
 
 void TestAlbum::countAndClear()
@@ -248,6 +256,7 @@ void TestAlbum::countAndClear()
     QFETCH(int, rows);
     QFETCH(int, answer);
     QFETCH(bool, cleared);
+    QFETCH(int, key);
     GameFixture game;
     fillEternalAlbum(game, rows);
     game.writeLines(QStringLiteral("txt/03.dat"), {QStringLiteral("見えている")});
@@ -255,7 +264,14 @@ void TestAlbum::countAndClear()
     Fom &w = game.window();
     selectRow(w.Lst[2], 3);
     game.messages.pushAnswer(answer);
-    rightPress(w.Lst[2], -1);  // anywhere on the list
+    if (key == Qt::Key_Menu) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());  // what the Menu key sends
+        QApplication::sendEvent(w.Lst[2], &menu);
+    } else if (key == Qt::Key_F10) {
+        QTest::keyClick(w.Lst[2], Qt::Key_F10, Qt::ShiftModifier);
+    } else {
+        rightPress(w.Lst[2], -1);  // anywhere on the list
+    }
     QCOMPARE(game.messages.shown.size(), 1);
     QCOMPARE(game.messages.shown[0].text, QString::number(rows) + kClearQuestion);
     QCOMPARE(game.messages.shown[0].buttons, MessageBoxes::OkCancel);

@@ -5,6 +5,7 @@
 #include "screen/controls.h"
 #include "support/gamefixture.h"
 
+#include <QApplication>
 #include <QTest>
 
 // Play through the real window: one photograph from the forest to the
@@ -259,28 +260,43 @@ void TestPlay::lastShotChoosesTheEnding_data()
 {
     QTest::addColumn<int>("money");
     QTest::addColumn<QString>("ending");
-    QTest::newRow("5000 is good") << 5000 << "goodend";
-    QTest::newRow("4999 is bad") << 4999 << "badend";
+    QTest::addColumn<bool>("byKey");  // Space on シャッター, then on what has the focus
+    QTest::newRow("5000 is good") << 5000 << "goodend" << false;
+    QTest::newRow("4999 is bad, by the keyboard") << 4999 << "badend" << true;
 }
 
 void TestPlay::lastShotChoosesTheEnding()
 {
     QFETCH(int, money);
     QFETCH(QString, ending);
+    QFETCH(bool, byKey);
     GameFixture game;
     game.startPlaying();
     Fom &w = game.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
     w.Lst[0]->addRow(QStringLiteral("現像前"));
     w.Lst[1]->addRow(QStringLiteral("00"));
     w.Lst[0]->setListIndex(0);
     w.SyasinCnt = 99;
     w.Money = money;
     game.random.pushAll({0.9f, 0.99f, 0.0f});  // the last shot still catches "10"
-    QTest::mouseClick(w.ComMove[0], Qt::LeftButton);
+    if (byKey) {
+        w.ComMove[0]->setFocus();
+        QTest::keyClick(w.ComMove[0], Qt::Key_Space);
+    } else {
+        QTest::mouseClick(w.ComMove[0], Qt::LeftButton);
+    }
     QCOMPARE(rows(w.Lst[1]), (QStringList{QStringLiteral("00"), QStringLiteral("10")}));
     QCOMPARE(w.Lst[0]->listIndex(), 0);
     QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\n%1 p1 一\r\n%1 p1 二\r\n").arg(ending));
     QVERIFY(w.EndFlg);
+    // The next-page button takes the focus from the hidden shutter: the next
+    // key turns the page, it does not start the ending again.
+    QCOMPARE(QApplication::focusWidget(), w.ComNext);
+    if (byKey)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\n%1 p%2 一\r\n%1 p%2 二\r\n").arg(ending).arg(byKey ? 2 : 1));
 }
 
 void TestPlay::endingThatCannotPlayCountsOn()

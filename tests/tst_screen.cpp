@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QTest>
 
+#include <cmath>
+
 // The window as the player sees it: its controls, their captions and tooltips,
 // the keyboard order, and the proportional layout drawn at several sizes.
 namespace {
@@ -19,6 +21,38 @@ QColor seenAt(Fom &w, const QImage &shot, double x, double y)
 {
     const QRect r = gridToPixels(layout::kWindowGrid, w.rect(), QRectF(x, y, 0, 0));
     return shot.pixelColor(r.topLeft());
+}
+
+// How far apart two colours are for the eye, 1 to 21.
+double contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QImage shotOf(Fom &w, QWidget *control)
+{
+    return w.grab(QRect(control->mapTo(&w, QPoint(0, 0)), control->size())).toImage();
+}
+
+// The thinnest run of pixels, inwards from the middle of each side, that the
+// focus changed by 3:1 or more.
+int focusMarkWidth(const QImage &before, const QImage &after)
+{
+    const int w = after.width(), h = after.height();
+    int thinnest = 99;
+    const QPoint sides[4][2]{{{0, h / 2}, {1, 0}}, {{w - 1, h / 2}, {-1, 0}}, {{w / 2, 0}, {0, 1}}, {{w / 2, h - 1}, {0, -1}}};
+    for (const auto &[from, step] : sides) {
+        int run = 0;
+        for (QPoint p = from; run < 99 && after.rect().contains(p) && p != from + step * 8; p += step)
+            run += contrast(before.pixelColor(p), after.pixelColor(p)) >= 3;
+        thinnest = std::min(thinnest, run);
+    }
+    return thinnest;
 }
 
 // Black, or the same hue about as light: buttons are drawn with a gradient.
@@ -101,17 +135,17 @@ void TestScreen::tabOrderSkipsLabelsAndHiddenControls()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     w.Com[0]->setFocus(Qt::OtherFocusReason);
-    const QList<QWidget *> expected{w.Com[1],     w.Com[2],     w.BakMove,    w.ComMove[0], w.ComMove[1],
-                                    w.ComMove[2], w.ComMove[3], w.ComMove[4], w.Lst[0],     w.Com[3],
-                                    w.Lst[2],     w.BakCom,     w.Com[0]};
+    // The panels only hold the stops.
+    const QList<QWidget *> expected{w.Com[1],     w.Com[2],     w.ComMove[0], w.ComMove[1], w.ComMove[2],
+                                    w.ComMove[3], w.ComMove[4], w.Lst[0],     w.Com[3],     w.Lst[2],
+                                    w.Com[0]};
     for (QWidget *next : expected) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
     w.BakSee->show();  // then the scene panel and its picture come first
     w.Lst[2]->setFocus(Qt::OtherFocusReason);
-    for (QWidget *next : {static_cast<QWidget *>(w.BakSee), static_cast<QWidget *>(w.Pic),
-                          static_cast<QWidget *>(w.BakCom)}) {
+    for (QWidget *next : {static_cast<QWidget *>(w.Pic), static_cast<QWidget *>(w.Com[0])}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
@@ -171,6 +205,7 @@ void TestScreen::layoutAtSeveralSizes()
     // panels, the place buttons, the camera buttons, the two lists (both empty).
     // Buttons are sampled just under their top edge: a caption is centred on its
     // button's middle line, and a Japanese font's glyphs may reach its sides.
+    w.setFocus();  // a list's focus mark lies where it is sampled
     const QImage shot = w.grab().toImage();
     const QColor black(0, 0, 0), place(200, 200, 250), camera(200, 250, 250), list(100, 100, 150);
     const QList<std::tuple<double, double, QColor>> seen{
@@ -181,6 +216,32 @@ void TestScreen::layoutAtSeveralSizes()
     for (const auto &[x, y, colour] : seen)
         QVERIFY2(near(seenAt(w, shot, x, y), colour),
                  qPrintable(QStringLiteral("(%1, %2): %3").arg(x).arg(y).arg(seenAt(w, shot, x, y).name())));
+    // Every stop shows it has the focus, 2 px at least at 3:1; a chosen row reads
+    // at 4.5:1, focused or not.
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.BakSee->show();
+    for (QWidget *stop : std::initializer_list<QWidget *>{w.Pic, w.Com[0], w.Com[3], w.ComMove[0], w.ComMove[4], w.Lst[0], w.Lst[2]}) {
+        w.setFocus();
+        const QImage before = shotOf(w, stop);
+        stop->setFocus(Qt::TabFocusReason);
+        QVERIFY2(focusMarkWidth(before, shotOf(w, stop)) >= 2, qPrintable(stop->property("text").toString()));
+    }
+    for (ListBox *list : {w.Lst[0], w.Lst[2]}) {
+        list->addRow(QStringLiteral("判定前"));
+        list->setListIndex(0);
+        for (bool focused : {true, false}) {
+            focused ? list->setFocus() : w.setFocus();
+            const QRect row = list->visualItemRect(list->item(0)).translated(list->viewport()->mapTo(&w, QPoint(0, 0)));
+            const QImage shot = w.grab(row).toImage();
+            const QColor back = shot.pixelColor(shot.width() * 3 / 4, shot.height() / 2);
+            double text = 1;
+            for (int x = 0; x < shot.width() / 2; ++x)
+                text = std::max(text, contrast(back, shot.pixelColor(x, shot.height() / 2)));
+            QVERIFY2(text >= 4.5, qPrintable(QString::number(text)));
+        }
+    }
+
     const int f = layout::baseFontSize(w.outerHeightTwips());
     QCOMPARE(w.Lbl->font().pointSize(), f);
     QCOMPARE(w.Lst[2]->font().pointSize(), f);

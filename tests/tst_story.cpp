@@ -5,6 +5,7 @@
 #include "screen/controls.h"
 #include "support/gamefixture.h"
 
+#include <QApplication>
 #include <QTest>
 
 // The story texts: pages and their shapes, the fade the player sees, the
@@ -62,6 +63,7 @@ void TestStory::pagesUntilTheEnd_data()
     QTest::newRow("Space") << int(Qt::Key_Space);
     QTest::newRow("Return") << int(Qt::Key_Return);
     QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Escape skips the rest") << int(Qt::Key_Escape);
 }
 
 void TestStory::pagesUntilTheEnd()
@@ -70,21 +72,30 @@ void TestStory::pagesUntilTheEnd()
     GameFixture game;
     game.start();
     Fom &w = game.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
     QCOMPARE(w.Lbl->caption(), kFirstPage);
     QVERIFY(playing(w));
+    QCOMPARE(QApplication::focusWidget(), w.ComNext);
     const auto press = [&] {
-        if (key == 0) {
+        if (key == 0)
             QTest::mouseClick(w.ComNext, Qt::LeftButton);
-            return;
-        }
-        w.ComNext->setFocus();
-        QTest::keyClick(w.ComNext, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        else
+            QTest::keyClick(w.ComNext, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     };
     press();
-    QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\nopn p2 一\r\nopn p2 二\r\n"));
-    QVERIFY(playing(w));
-    press();  // the line after the last page's empty line is never shown
+    if (key != Qt::Key_Escape) {
+        QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\nopn p2 一\r\nopn p2 二\r\n"));
+        QVERIFY(playing(w));
+        press();  // the line after the last page's empty line is never shown
+    }
     QVERIFY(playPanelsBack(w));
+    // Where one more Return costs nothing, and 森 is one Tab away.
+    QCOMPARE(QApplication::focusWidget(), w.Lst[2]);
+    QTest::keyClick(w.Lst[2], Qt::Key_Return);
+    QVERIFY(w.Lbl->caption().isEmpty());
+    QTest::keyClick(w.Lst[2], Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.Com[0]);
     QVERIFY(!w.BakSee->isVisibleTo(&w));
     QVERIFY(game.messages.shown.isEmpty());
 }

@@ -18,6 +18,7 @@ void Fom::Lst_Click(int index)
     LblSee->setCaption(QString());
     const QString key = Lst[3]->list(selected);
     PicShow(key);
+    Pic->setAccessibleName(Lst[kEternalAlbum]->list(selected));
     LblSee->setCaption(description(key));
     NowBeast = key;
     BakSee->show();

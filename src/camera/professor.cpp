@@ -59,7 +59,10 @@ void Fom::viewPhotograph(const QString &status, const QString &key)
     } else {
         PicShow(key);
     }
-    if (status == kUnjudged || status == kUndeveloped)
+    // A reader names the picture as the player knows it.
+    const bool unknown = status == kUnjudged || status == kUndeveloped;
+    Pic->setAccessibleName(unknown ? QStringLiteral("写真") : status);
+    if (unknown)
         LblSee->setCaption(QStringLiteral("これはなんの生物なのかな・・・"));
     else
         LblSee->setCaption(description(key));

@@ -2,6 +2,7 @@
 
 #include "platform/grid.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QtMath>
@@ -105,9 +106,12 @@ void PictureBox::paintEvent(QPaintEvent *)
         painter.setPen(QColor(160, 160, 160));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
+    if (!m_surface.isNull())
+        painter.drawImage(innerRect().topLeft(), m_surface);
+    if (hasFocus())
+        drawFocusMark(painter, rect(), false);
     if (m_surface.isNull())
         return;
-    painter.drawImage(innerRect().topLeft(), m_surface);
     if (!qFuzzyCompare(m_surface.devicePixelRatio(), devicePixelRatioF())) {
         // On a screen of another scale: drawn anew at its pixels, once this paint is over.
         QMetaObject::invokeMethod(
@@ -135,9 +139,47 @@ void PictureBox::mousePressEvent(QMouseEvent *event)
     emit mouseDown(event->button(), event->modifiers(), event->position().toPoint());
 }
 
+void PictureBox::keyPressEvent(QKeyEvent *event)
+{
+    const bool press = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!press || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat())
+        emit clicked();
+}
+
+void PictureBox::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void PictureBox::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 {
     emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void drawFocusMark(QPainter &painter, const QRect &area, bool light)
+{
+    const auto ring = [&](const QRect &r, int width, const QColor &colour) {
+        painter.fillRect(r.left(), r.top(), r.width(), width, colour);
+        painter.fillRect(r.left(), r.bottom() + 1 - width, r.width(), width, colour);
+        painter.fillRect(r.left(), r.top(), width, r.height(), colour);
+        painter.fillRect(r.right() + 1 - width, r.top(), width, r.height(), colour);
+    };
+    // On a dark control the white covers a frame line too; on a light one the
+    // black lies outside a caption that fills it.
+    const int white = light ? 2 : 3;
+    ring(area, white, Qt::white);
+    ring(area.adjusted(white, white, -white, -white), 2, Qt::black);
 }

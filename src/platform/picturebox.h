@@ -5,6 +5,8 @@
 #include <QRectF>
 #include <QWidget>
 
+class QPainter;
+
 // A panel with its own drawing surface and its own coordinate grid. It can contain
 // other controls, hold a loaded picture, and paint a picture stretched into a
 // rectangle of its surface. What has been painted stays until the next clear or
@@ -54,6 +56,7 @@ signals:
     // (delivered when the box is next shown, if it was hidden), a new border or a
     // screen of another scale.
     void surfaceReset();
+    // Released over the box with the left button, or Space or Return pressed on it.
     void clicked();
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
@@ -63,6 +66,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void resetSurface();
@@ -74,3 +80,7 @@ private:
     QImage m_surface;
     QImage m_picture;
 };
+
+// A focus mark seen on any background and beside black: a ring inside `area`,
+// white (3 px, 2 on a light control) then 2 px black.
+void drawFocusMark(QPainter &painter, const QRect &area, bool light);

@@ -23,7 +23,13 @@ public:
     void setBorderSingle(bool single);
 
 private:
+    // Tells a reader the text as it stands once the event that set it is over,
+    // so that a page put up line by line is told once and whole.
+    void tell();
+
     QString m_caption;
+    QString m_told;
+    bool m_telling = false;
     int m_foreColor = 0;
 };
 
@@ -42,6 +48,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };
 
 // An unsorted, single-selection list of texts.
@@ -62,6 +69,9 @@ public:
     void removeRow(int row);
     void clearRows();
     void setColours(const QColor &background, const QColor &text);
+    // A list of keys that is never seen: no reader hears of it or of its rows.
+    void setKeysOnly();
+    bool keysOnly() const { return m_keysOnly; }
 
 signals:
     // A row was selected by mouse, keyboard or the program.
@@ -71,7 +81,18 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool event(QEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+
+private:
+    bool m_keysOnly = false;
 };
 
 // Sets the point size of a control's font.
 void setFontSize(QWidget *control, int points);
+
+// What readers are told of the game's own controls: labels offer their text,
+// key lists nothing. Installed once, before the first control is asked for.
+void installAccessibility();

@@ -46,6 +46,7 @@ QIcon builtInIcon()
 
 void Fom::createControls()
 {
+    installAccessibility();
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(builtInIcon());
     resize(668, 458);  // the design size; start-up and the layout replace it
@@ -90,16 +91,29 @@ void Fom::createControls()
     for (Label *l : {LblSyasin, LblMoney, LblSee, Lbl})
         l->lower();
 
+    // What a reader calls the controls that show no caption of their own.
+    ComNext->setAccessibleName(QStringLiteral("次へ"));
+    BakSee->setAccessibleName(QStringLiteral("場面"));
+    BakCom->setAccessibleName(QStringLiteral("移動"));
+    BakMove->setAccessibleName(QStringLiteral("カメラ"));
+    Pic->setAccessibleName(QStringLiteral("写真"));
+    Lst[0]->setAccessibleName(QStringLiteral("アルバム"));
+    Lst[2]->setAccessibleName(QStringLiteral("永遠アルバム"));
+    // The panels only hold the controls that the player reaches.
+    for (PictureBox *panel : {BakMove, BakCom, BakSee, E})
+        panel->setFocusPolicy(Qt::NoFocus);
+    Lst[1]->setKeysOnly();
+    Lst[3]->setKeysOnly();
+
     setTabOrder();
 }
 
 void Fom::setTabOrder()
 {
-    // The keyboard order of the controls that can take the focus; labels and
-    // timers have no place in it.
-    QWidget *const order[] = {BakSee, Pic, E, BakCom, Com[0], Com[1], Com[2], BakMove,
-                              ComMove[0], ComMove[1], ComMove[2], ComMove[3], ComMove[4],
-                              Lst[0], Lst[1], ComNext, Com[3], Lst[2], Lst[3]};
+    // The keyboard order of the controls that take the focus; labels, timers,
+    // panels and key lists have no place in it.
+    QWidget *const order[] = {Pic,         Com[0],      Com[1],      Com[2], ComMove[0], ComMove[1], ComMove[2],
+                              ComMove[3],  ComMove[4],  Lst[0],      ComNext, Com[3],    Lst[2]};
     for (std::size_t i = 1; i < std::size(order); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -6,6 +6,8 @@
 #include "screen/controls.h"
 #include "story/fade.h"
 
+#include <QKeyEvent>
+
 void Fom::TxtPlay(const QString &key)
 {
     m_files.close(FileNo);  // a text still playing is cut off here
@@ -13,6 +15,7 @@ void Fom::TxtPlay(const QString &key)
     BakSee->hide();
     BakMove->hide();
     ComNext->show();
+    ComNext->setFocus(Qt::OtherFocusReason);  // where the hidden panels leave none
     FileNo = m_files.nextFree();
     const QString path = PathTxt + key + QStringLiteral(".dat");
     if (m_files.openForReading(FileNo, path) && ComNext_Click())
@@ -49,6 +52,16 @@ void Fom::ComNext_MouseDown(int button)
         TxtStop();
 }
 
+void Fom::keyPressEvent(QKeyEvent *event)
+{
+    // Escape skips the story, as a right press on ComNext does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && ComNext->isVisibleTo(this)) {
+        ComNext_MouseDown(kRightButton);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void Fom::TimLbl_Timer()
 {
     Lbl->setForeColor(fadeStep(TxtRgb, m_random));
@@ -69,6 +82,9 @@ void Fom::TxtStop()
     Lbl->setCaption(QString());
     BakCom->show();
     BakMove->show();
+    // Not the next control after ComNext, 戻る, which a Return too many would
+    // press: the eternal album costs nothing, and 森 is one Tab away.
+    Lst[2]->setFocus(Qt::OtherFocusReason);
     ComNext->hide();
     TimLbl->setEnabled(false);
 }
