@@ -6,6 +6,8 @@
 #include "support/gamefixture.h"
 
 #include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <SDL.h>
@@ -49,6 +51,8 @@ class TestDataset : public QObject
 private slots:
     void texts_data();
     void texts();
+    void generatorNamesTheLine_data();
+    void generatorNamesTheLine();
     void gameShowsEveryCreature();
     void sounds();
 };
@@ -66,35 +70,65 @@ void TestDataset::texts_data()
         QTest::newRow(qPrintable(key(kind))) << key(kind) << "";
 }
 
+// The lines as written, in code page 932, each ended by CR LF. (What a source
+// may hold the generator checks itself, line by line: generatorNamesTheLine.)
 void TestDataset::texts()
 {
     QFETCH(QString, name);
     QFETCH(QString, untrue);
-    const QByteArray bytes = readAll(built(QStringLiteral("txt/%1.dat").arg(name)));
-    QVERIFY2(bytes.endsWith("\r\n"), "missing, or its last line does not end with CR LF");
-    const QByteArray unended = QByteArray(bytes).replace("\r\n", "");
-    QVERIFY2(!unended.contains('\n') && !unended.contains('\r'), "a lone CR or LF");
-    const QString text = codepage::decode(bytes);
-    QVERIFY2(codepage::canEncode(text) && codepage::encode(text) == bytes, "not code page 932");
-    QStringList lines = text.split(QStringLiteral("\r\n"));
-    lines.removeLast();
-    QCOMPARE(lines, written(QStringLiteral("txt/%1.txt").arg(name)));
-    QVERIFY(untrue.isEmpty() || !text.contains(untrue));
-    if (name == u"name") {
-        QCOMPARE(lines.size(), Fom::kKinds);
+    const QStringList lines = written(QStringLiteral("txt/%1.txt").arg(name));
+    QCOMPARE(readAll(built(QStringLiteral("txt/%1.dat").arg(name))), codepage::encode(lines.join(u"\r\n") + u"\r\n"));
+    QVERIFY(untrue.isEmpty() || !lines.join(u'\n').contains(untrue));
+    if (name == u"name")
         QCOMPARE(QSet<QString>(lines.begin(), lines.end()).size(), Fom::kKinds);
-    } else if (name.front().isDigit()) {
-        QVERIFY2(lines.size() >= 3 && lines.size() <= 6, qPrintable(QString::number(lines.size())));
-    } else {
-        // Pages of at most 8 lines, none empty, and after the last page its empty
-        // line and one more line, so that no written page goes unseen.
-        int page = 0;
-        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-            page = lines[i].isEmpty() ? 0 : page + 1;
-            QVERIFY2(page <= 8 && !(lines[i].isEmpty() && (i == 0 || lines[i - 1].isEmpty())), qPrintable(lines[i]));
-        }
-        QVERIFY(lines.size() >= 3 && lines.at(lines.size() - 2).isEmpty() && !lines.last().isEmpty());
+}
+
+void TestDataset::generatorNamesTheLine_data()
+{
+    // A source's first line starting with `prefix` becomes `line`.
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("a name with a comma") << "txt/name.txt" << "" << "生き,物" << "\"生き,物\" contains \",\"";
+    QTest::newRow("a story line of spaces") << "txt/opn.txt" << "" << "  " << "a line of nothing but spaces";
+    QTest::newRow("no code page 932 form") << "txt/00.txt" << "" << "😀" << "\"😀\" (U+1F600), character 1";
+    QTest::newRow("a cry too long") << "cries.txt" << "length " << "length 9" << "\"length\" goes from 0.3 to 1.5, not 9";
+    QTest::newRow("a tempo not a number") << "music/bgm.txt" << "tempo " << "tempo x"
+                                          << "the tempo is a whole number from 20 to 300, not \"x\"";
+}
+
+void TestDataset::generatorNamesTheLine()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, prefix);
+    QFETCH(QString, line);
+    QFETCH(QString, what);
+    const QTemporaryDir work;
+    const QDir content(work.filePath(QStringLiteral("content")));
+    const QDir from(QStringLiteral(SHASHIN_SOURCE_DIR "/content"));
+    QDirIterator files(from.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString relative = from.relativeFilePath(files.next());
+        QVERIFY(content.mkpath(QFileInfo(relative).path()) && QFile::copy(files.filePath(), content.filePath(relative)));
     }
+    QStringList lines = written(source);
+    const auto at = std::find_if(lines.begin(), lines.end(), [&](const QString &l) { return l.startsWith(prefix); });
+    QVERIFY(at != lines.end());
+    *at = line;
+    QFile file(content.filePath(source));
+    QVERIFY(file.remove() && file.open(QIODevice::WriteOnly) && file.write((lines.join(u'\n') + u'\n').toUtf8()) > 0);
+    file.close();
+
+    QProcess generator;
+    generator.start(QStringLiteral(SHASHIN_DATAGEN), {content.path(), work.filePath(QStringLiteral("bin")),
+                                                      work.filePath(QStringLiteral("generated"))});
+    QVERIFY(generator.waitForFinished(120000));
+    const QString said = QString::fromUtf8(generator.readAllStandardError());
+    QCOMPARE(generator.exitCode(), 1);
+    const QString where = QStringLiteral("content/%1:%2: error: ").arg(source).arg(at - lines.begin() + 1);
+    QVERIFY2(said.contains(where + what), qPrintable(said));
+    QVERIFY2(!QFileInfo::exists(work.filePath(QStringLiteral("bin/txt/name.dat"))), "the data set was written");
 }
 
 void TestDataset::gameShowsEveryCreature()
