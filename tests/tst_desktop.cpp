@@ -7,7 +7,6 @@
 #include "support/gamefixture.h"
 
 #include <QBuffer>
-#include <QDateTime>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QPainter>
@@ -250,16 +249,6 @@ void TestDesktop::gameUnderWayland()
     QTemporaryDir work;
     QVERIFY(runtime.isValid() && work.isValid());
     const GameCopy copy;
-    // The first two creatures as the game writes them; dated long ago, so that a save shows.
-    QFile names(copy.path(QStringLiteral("txt/name.dat")));
-    QVERIFY(names.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = names.readAll().split('\n');
-    const QByteArray album = lines.at(0).chopped(1) + ",00\r\n" + lines.at(1).chopped(1) + ",01\r\n";
-    QFile albumFile(copy.albumPath());
-    QVERIFY(albumFile.open(QIODevice::WriteOnly) && albumFile.write(album) == album.size());
-    const QDateTime longAgo = QDateTime::fromSecsSinceEpoch(1000000000);
-    QVERIFY(albumFile.setFileTime(longAgo, QFileDevice::FileModificationTime));
-    albumFile.close();
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
@@ -304,14 +293,11 @@ void TestDesktop::gameUnderWayland()
              qPrintable(QStringLiteral("%1 x %2, %3 white; %4").arg(window.width()).arg(window.height()).arg(white)
                             .arg(readLog(gameLog))));
 
-    // SIGTERM closes it as the player does: the album is saved, whole.
+    // Ended as a desktop ends it, with a clean exit (what a signal saves is tst_launch's).
     game.process->terminate();
     QVERIFY(game.process->waitForFinished(10000));
     QCOMPARE(game.process->exitStatus(), QProcess::NormalExit);
     QVERIFY2(game.process->exitCode() == 0, qPrintable(readLog(gameLog)));
-    QVERIFY(albumFile.open(QIODevice::ReadOnly));
-    QCOMPARE(albumFile.readAll(), album);
-    QVERIFY(QFileInfo(albumFile).lastModified() > longAgo);
 }
 
 QTEST_MAIN(TestDesktop)
