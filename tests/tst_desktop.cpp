@@ -214,7 +214,7 @@ void TestDesktop::windowStartsAtFourFifthsFourThirdsAndCentred()
     const QString display = server.display();
     // A copy: a game left open from the build folder would take this one for a second game.
     const GameCopy copy;
-    Stopping game{startProgram(copy.path(QStringLiteral("shashin")), {}, x11Environment(display, scale)), true};
+    Stopping game{startProgram(copy.path(QStringLiteral("shashin")), {}, x11Environment(display, scale))};
     // Above a scale of 1 a logical pixel rounds either way, and the 4:3 width
     // follows the rounded height: an edge may be two logical pixels out.
     const int slack = scale == u"1" ? 0 : qCeil(2 * scale.toDouble());
