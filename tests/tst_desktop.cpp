@@ -6,7 +6,6 @@
 #include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QPainter>
@@ -157,10 +156,7 @@ void TestDesktop::pictureIsDrawnAtDevicePixels()
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             picture.setPixel(x, y, (x / 5 + y / 5) % 2 ? qRgb(240, 200, 40) : qRgb(20, 40, 160));
-    QByteArray png;
-    QBuffer buffer(&png);
-    QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
-    game.writeBytes(QStringLiteral("img/00.dat"), png);
+    QVERIFY(picture.save(game.path(QStringLiteral("img/00.dat")), "PNG"));
     game.writeBytes(QStringLiteral("txt/abm.dat"), codepage::encode(QStringLiteral("生き物00,00\r\n")));
     game.startPlaying();
     Fom &w = game.window();
@@ -218,10 +214,7 @@ void TestDesktop::windowStartsAtFourFifthsFourThirdsAndCentred()
     // Above a scale of 1 a logical pixel rounds either way, and the 4:3 width
     // follows the rounded height: an edge may be two logical pixels out.
     const int slack = scale == u"1" ? 0 : qCeil(2 * scale.toDouble());
-    QTRY_VERIFY2_WITH_TIMEOUT(near(outerWindow(display), outer, slack),
-                              qPrintable(QStringLiteral("%1 %2 %3 x %4").arg(outerWindow(display).x())
-                                             .arg(outerWindow(display).y()).arg(outerWindow(display).width())
-                                             .arg(outerWindow(display).height())),
+    QTRY_VERIFY2_WITH_TIMEOUT(near(outerWindow(display), outer, slack), qPrintable(QDebug::toString(outerWindow(display))),
                               15000);
 }
 
