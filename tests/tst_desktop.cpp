@@ -6,8 +6,6 @@
 #include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
-#include <QBuffer>
-#include <QDateTime>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QPainter>
@@ -158,10 +156,7 @@ void TestDesktop::pictureIsDrawnAtDevicePixels()
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             picture.setPixel(x, y, (x / 5 + y / 5) % 2 ? qRgb(240, 200, 40) : qRgb(20, 40, 160));
-    QByteArray png;
-    QBuffer buffer(&png);
-    QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
-    game.writeBytes(QStringLiteral("img/00.dat"), png);
+    QVERIFY(picture.save(game.path(QStringLiteral("img/00.dat")), "PNG"));
     game.writeBytes(QStringLiteral("txt/abm.dat"), codepage::encode(QStringLiteral("生き物00,00\r\n")));
     game.startPlaying();
     Fom &w = game.window();
@@ -215,14 +210,11 @@ void TestDesktop::windowStartsAtFourFifthsFourThirdsAndCentred()
     const QString display = server.display();
     // A copy: a game left open from the build folder would take this one for a second game.
     const GameCopy copy;
-    Stopping game{startProgram(copy.path(QStringLiteral("shashin")), {}, x11Environment(display, scale)), true};
+    Stopping game{startProgram(copy.path(QStringLiteral("shashin")), {}, x11Environment(display, scale))};
     // Above a scale of 1 a logical pixel rounds either way, and the 4:3 width
     // follows the rounded height: an edge may be two logical pixels out.
     const int slack = scale == u"1" ? 0 : qCeil(2 * scale.toDouble());
-    QTRY_VERIFY2_WITH_TIMEOUT(near(outerWindow(display), outer, slack),
-                              qPrintable(QStringLiteral("%1 %2 %3 x %4").arg(outerWindow(display).x())
-                                             .arg(outerWindow(display).y()).arg(outerWindow(display).width())
-                                             .arg(outerWindow(display).height())),
+    QTRY_VERIFY2_WITH_TIMEOUT(near(outerWindow(display), outer, slack), qPrintable(QDebug::toString(outerWindow(display))),
                               15000);
 }
 
@@ -250,16 +242,6 @@ void TestDesktop::gameUnderWayland()
     QTemporaryDir work;
     QVERIFY(runtime.isValid() && work.isValid());
     const GameCopy copy;
-    // The first two creatures as the game writes them; dated long ago, so that a save shows.
-    QFile names(copy.path(QStringLiteral("txt/name.dat")));
-    QVERIFY(names.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = names.readAll().split('\n');
-    const QByteArray album = lines.at(0).chopped(1) + ",00\r\n" + lines.at(1).chopped(1) + ",01\r\n";
-    QFile albumFile(copy.albumPath());
-    QVERIFY(albumFile.open(QIODevice::WriteOnly) && albumFile.write(album) == album.size());
-    const QDateTime longAgo = QDateTime::fromSecsSinceEpoch(1000000000);
-    QVERIFY(albumFile.setFileTime(longAgo, QFileDevice::FileModificationTime));
-    albumFile.close();
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
@@ -268,6 +250,11 @@ void TestDesktop::gameUnderWayland()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
     environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("1"));
     environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+    // Mesa's software driver without a compiler of its own: llvmpipe keeps, on AMD
+    // processors, the L3 caches' CPU masks in a global of swrast_dri.so, which EGL
+    // unloads at exit, and LeakSanitizer then takes the block for a leak.
+    environment.insert(QStringLiteral("LIBGL_ALWAYS_SOFTWARE"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("GALLIUM_DRIVER"), QStringLiteral("softpipe"));
     // Under LeakSanitizer: the system's Wayland library leaves some of its own at
     // exit; the game's leaks still count.
     QFile suppressions(work.filePath(QStringLiteral("leaks.supp")));
@@ -304,14 +291,11 @@ void TestDesktop::gameUnderWayland()
              qPrintable(QStringLiteral("%1 x %2, %3 white; %4").arg(window.width()).arg(window.height()).arg(white)
                             .arg(readLog(gameLog))));
 
-    // SIGTERM closes it as the player does: the album is saved, whole.
+    // Ended as a desktop ends it, with a clean exit (what a signal saves is tst_launch's).
     game.process->terminate();
     QVERIFY(game.process->waitForFinished(10000));
     QCOMPARE(game.process->exitStatus(), QProcess::NormalExit);
     QVERIFY2(game.process->exitCode() == 0, qPrintable(readLog(gameLog)));
-    QVERIFY(albumFile.open(QIODevice::ReadOnly));
-    QCOMPARE(albumFile.readAll(), album);
-    QVERIFY(QFileInfo(albumFile).lastModified() > longAgo);
 }
 
 QTEST_MAIN(TestDesktop)

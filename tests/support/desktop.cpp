@@ -31,10 +31,7 @@ Stopping::~Stopping()
 {
     if (!process || process->state() == QProcess::NotRunning)
         return;
-    if (kill)
-        process->kill();
-    else
-        process->terminate();
+    process->terminate();
     if (!process->waitForFinished(5000)) {
         process->kill();
         process->waitForFinished();

@@ -22,12 +22,10 @@ std::unique_ptr<QProcess> startProgram(const QString &program, const QStringList
 QString missingProgram(const QStringList &programs);
 
 // Stops a program the test started, and waits for it, whatever the test's
-// outcome: with SIGTERM, so that a server takes its socket and lock files away,
-// or killed, so that a game in the build folder saves no album there.
+// outcome: with SIGTERM, so that a server takes its socket and lock files away.
 struct Stopping
 {
     std::unique_ptr<QProcess> process;
-    bool kill = false;
     ~Stopping();
 };
 
