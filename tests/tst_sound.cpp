@@ -293,7 +293,7 @@ void TestSound::theDeviceRestsAndEachCryCutsTheLast()
     const QString font = soundFont ? gameSoundFont() : game.path(QStringLiteral("none.sf2"));
     std::atomic_bool came{false};
     OwnWindow own(game, std::make_unique<DeferredAudioBackend>([font, &came](const std::atomic_bool &cancelled) {
-        std::unique_ptr<AudioBackend> sdl = SdlAudioBackend::create(font, &cancelled, SdlAudioBackend::Caller::Worker);
+        std::unique_ptr<AudioBackend> sdl = SdlAudioBackend::create(font, &cancelled);
         came = sdl != nullptr;
         return sdl;
     }));

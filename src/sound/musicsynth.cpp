@@ -39,6 +39,17 @@ constexpr double kRingSeconds = 0.5;
 // the restart of the loop could be late for it, and near the end of the piece
 // (and while restarting or silent) it goes a buffer at a time.
 constexpr double kAheadSeconds = 0.75;
+// A rendering of the whole piece goes this many frames at a time: where the piece
+// ends is known to within a block (12 ms), and the calls cost little more than
+// longer ones.
+constexpr int kWholeBlock = 256;
+// What rings on past the last event is kept for at most this long.
+constexpr double kLongestTailSeconds = 5;
+
+std::int16_t clipped(int sample)
+{
+    return std::int16_t(std::clamp(sample, -32768, 32767));
+}
 
 void silenceFluidSynth()
 {
@@ -277,6 +288,80 @@ bool MusicSynth::mustRender(int frames)
         m_quietFrames += frames;
     else
         return false;
+    return true;
+}
+
+void RenderedMusic::append(const std::int16_t *stereo, std::size_t frames)
+{
+    while (frames > 0) {
+        if (piece.empty() || piece.back().size() == 2 * kChunkFrames) {
+            piece.emplace_back();
+            piece.back().reserve(2 * kChunkFrames);
+        }
+        const std::size_t taken = std::min(frames, kChunkFrames - piece.back().size() / 2);
+        piece.back().insert(piece.back().end(), stereo, stereo + 2 * taken);
+        stereo += 2 * taken;
+        frames -= taken;
+        pieceFrames += taken;
+    }
+}
+
+void RenderedMusic::mixPiece(std::size_t from, std::int16_t *stereo, std::size_t frames) const
+{
+    frames = std::min(frames, pieceFrames - std::min(from, pieceFrames));
+    while (frames > 0) {
+        const std::vector<std::int16_t> &chunk = piece[from / kChunkFrames];
+        const std::size_t at = from % kChunkFrames;
+        const std::size_t taken = std::min(frames, kChunkFrames - at);
+        for (std::size_t i = 0; i < 2 * taken; ++i)
+            stereo[i] = clipped(stereo[i] + chunk[2 * at + i]);
+        stereo += 2 * taken;
+        from += taken;
+        frames -= taken;
+    }
+}
+
+bool MusicSynth::renderWhole(RenderedMusic &music, const std::atomic_bool *cancelled)
+{
+    std::lock_guard lock(m_mutex);
+    fluid_player_t *player = m_fluid->player;
+    if (!player || m_broken)
+        return false;
+    fluid_player_play(player);
+    std::vector<std::int16_t> block(2 * kWholeBlock);
+    const auto renderBlock = [&] {
+        std::fill(block.begin(), block.end(), 0);
+        fluid_synth_write_s16(m_fluid->synth, kWholeBlock, block.data(), 0, 2, block.data(), 1, 2);
+    };
+    const auto givenUp = [cancelled] { return cancelled && cancelled->load(); };
+    for (;;) {
+        if (givenUp())
+            return false;
+        renderBlock();
+        music.append(block.data(), kWholeBlock);
+        const int status = fluid_player_get_status(player);
+        const int total = totalTicksLocked();
+        if (status == FLUID_PLAYER_DONE || (total > 0 && fluid_player_get_current_tick(player) >= total))
+            break;
+    }
+    if (totalTicksLocked() <= 0) {
+        m_broken = true;  // the player could not load the piece after all
+        return false;
+    }
+    // The piece's end: what still sounds rings on, and is heard over the start of
+    // the next time round, as when the player is sent back to it.
+    int quietFrames = 0;
+    for (int frames = 0; frames < kLongestTailSeconds * m_ringFrames / kRingSeconds && quietFrames < m_ringFrames;
+         frames += kWholeBlock) {
+        if (givenUp())
+            return false;
+        renderBlock();
+        music.tail.insert(music.tail.end(), block.begin(), block.end());
+        quietFrames = fluid_synth_get_active_voice_count(m_fluid->synth) > 0 ? 0 : quietFrames + kWholeBlock;
+    }
+    const auto lastSound = std::find_if(music.tail.rbegin(), music.tail.rend(), [](std::int16_t s) { return s != 0; });
+    music.tail.resize(std::size_t(music.tail.rend() - lastSound + 1) / 2 * 2);
+    music.tail.shrink_to_fit();
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,22 @@
 #include <vector>
 
 struct MidiProgram;
+
+// A piece rendered once, as a device plays it: interleaved stereo 16-bit frames
+// from its start to its last event, in chunks so that it grows without copying,
+// and what its voices and effects ring on after that.
+struct RenderedMusic
+{
+    static constexpr std::size_t kChunkFrames = std::size_t(1) << 16;
+    std::vector<std::vector<std::int16_t>> piece;
+    std::size_t pieceFrames = 0;
+    std::vector<std::int16_t> tail;
+
+    void append(const std::int16_t *stereo, std::size_t frames);
+    // Adds `frames` of the piece from frame `from` to `stereo`, clipped.
+    void mixPiece(std::size_t from, std::int16_t *stereo, std::size_t frames) const;
+    std::size_t tailFrames() const { return tail.size() / 2; }
+};
 
 // The background music: a FluidSynth synthesizer and one MIDI player, rendered by
 // whoever pulls samples (the audio device's thread, or a test rendering offline).
@@ -51,6 +68,10 @@ public:
     // heard; from the piece's end until it is restarted, one at a time, so a
     // restart is heard as soon as ever.
     bool render(std::int16_t *stereo, int frames);
+
+    // Plays the open piece from its start to its last event into `music`, then
+    // until it has rung out; false when cancelled, or when nothing was played.
+    bool renderWhole(RenderedMusic &music, const std::atomic_bool *cancelled = nullptr);
 
 private:
     struct Fluid;
