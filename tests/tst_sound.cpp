@@ -87,6 +87,7 @@ private slots:
     void badMusicIsRefusedAndSilent();
     void aDeviceComingUpLateMissesNothing_data();
     void aDeviceComingUpLateMissesNothing();
+    void shutDownDoesNotWaitForADeviceStillComingUp_data();
     void shutDownDoesNotWaitForADeviceStillComingUp();
     void theDeviceRestsAndEachCryCutsTheLast_data();
     void theDeviceRestsAndEachCryCutsTheLast();
@@ -224,13 +225,16 @@ void TestSound::badMusicIsRefusedAndSilent()
 void TestSound::aDeviceComingUpLateMissesNothing_data()
 {
     QTest::addColumn<bool>("device");
-    QTest::newRow("a device comes") << true;
-    QTest::newRow("none comes") << false;
+    QTest::addColumn<int>("triesFailing");  // before the one that counts
+    QTest::newRow("a device comes") << true << 0;
+    QTest::newRow("none comes") << false << 0;
+    QTest::newRow("a device comes on the third try") << true << 2;
 }
 
 void TestSound::aDeviceComingUpLateMissesNothing()
 {
     QFETCH(bool, device);
+    QFETCH(int, triesFailing);
     GameFixture game;
     game.writeBytes(QStringLiteral("bgm/bgm.mid"), fromDataSet(QStringLiteral("bgm/bgm.mid")));
     std::atomic_bool release{false};
@@ -238,6 +242,8 @@ void TestSound::aDeviceComingUpLateMissesNothing()
     OwnWindow own(game, std::make_unique<DeferredAudioBackend>([&](const std::atomic_bool &) {
         while (!release)
             std::this_thread::sleep_for(1ms);
+        if (triesFailing-- > 0)  // no sound server yet: tried again a little later
+            return std::unique_ptr<AudioBackend>();
         recording = device ? new RecordingBackend(std::make_unique<SilentBackend>()) : nullptr;
         return std::unique_ptr<AudioBackend>(recording);
     }));
@@ -249,7 +255,7 @@ void TestSound::aDeviceComingUpLateMissesNothing()
     w.Pic_Click();  // nothing to cry with yet: silence
     release = true;
     // Either way the music then plays in silence until told otherwise.
-    QTRY_COMPARE_WITH_TIMEOUT(own.sound.statusSteadyFor(), AudioBackend::kUntilTold, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(own.sound.statusSteadyFor() == AudioBackend::kUntilTold && (!device || recording), 10000);
     if (recording) {
         QCOMPARE(recording->calls, (QStringList{QStringLiteral("openMusic ") + game.path(QStringLiteral("bgm/bgm.mid")),
                                                 QStringLiteral("playMusic")}));
@@ -262,17 +268,37 @@ void TestSound::aDeviceComingUpLateMissesNothing()
     QVERIFY(own.messages.shown.isEmpty());
 }
 
+void TestSound::shutDownDoesNotWaitForADeviceStillComingUp_data()
+{
+    QTest::addColumn<bool>("stuck");  // in a sound server that never answers
+    QTest::newRow("told to give up") << false;
+    QTest::newRow("stuck for good") << true;
+}
+
 void TestSound::shutDownDoesNotWaitForADeviceStillComingUp()
 {
-    std::atomic_bool cancelSeen{false};
-    auto comingUp = std::make_unique<DeferredAudioBackend>([&](const std::atomic_bool &cancelled) {
-        for (int i = 0; i < 10000 && !cancelled; ++i)  // ten seconds, unless given up
+    QFETCH(bool, stuck);
+    // Shared with a worker that may outlive the test.
+    struct Seen
+    {
+        std::atomic_bool started{false};
+        std::atomic_bool cancelled{false};
+        std::atomic_bool answered{false};
+    };
+    const auto seen = std::make_shared<Seen>();
+    auto comingUp = std::make_unique<DeferredAudioBackend>([seen, stuck](const std::atomic_bool &cancelled) {
+        seen->started = true;
+        for (int i = 0; i < 10000 && (stuck ? !seen->answered : !cancelled); ++i)  // ten seconds at most
             std::this_thread::sleep_for(1ms);
-        cancelSeen = cancelled.load();
+        seen->cancelled = cancelled.load();
         return std::unique_ptr<AudioBackend>();
     });
+    QTRY_VERIFY(seen->started);
+    const auto from = std::chrono::steady_clock::now();
     comingUp.reset();  // the game shuts down
-    QVERIFY(cancelSeen);
+    QVERIFY(std::chrono::steady_clock::now() - from < DeferredAudioBackend::kCancelWithin + 200ms);
+    seen->answered = true;
+    QTRY_VERIFY(seen->cancelled);
 }
 
 void TestSound::theDeviceRestsAndEachCryCutsTheLast_data()
