@@ -1,20 +1,15 @@
 #include "sound/sdlaudio.h"
 
-#include "sound/midifile.h"
 #include "sound/musicsynth.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,10 +26,6 @@ constexpr int kSampleRate = 22050;
 constexpr int kBufferFrames = 512;
 // How long a device just opened may take to ask for its first buffer.
 constexpr std::chrono::milliseconds kFirstMixWithin{250};
-// The music renders behind the window; the window comes first.
-constexpr int kRendererNice = 10;
-// How long a piece still rendering keeps playing at the least, once asked to.
-constexpr std::chrono::milliseconds kWhileRendering{1000};
 
 // SDL audio is process-wide: one device, one owner.
 std::atomic_bool deviceTaken{false};
@@ -91,8 +82,7 @@ std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFon
     Uint16 format = 0;
     int channels = 0;
     Mix_QuerySpec(&rate, &format, &channels);
-    std::unique_ptr<SdlAudioBackend> backend(
-        new SdlAudioBackend(QFileInfo(soundFont).isFile() ? soundFont : QString(), rate));
+    std::unique_ptr<SdlAudioBackend> backend(new SdlAudioBackend(soundFont, rate));
     {
         std::lock_guard lock(backend->m_deviceMutex);
         backend->hookDevice();
@@ -100,16 +90,15 @@ std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFon
     return backend;
 }
 
-SdlAudioBackend::SdlAudioBackend(QString soundFont, int rate)
-    : m_soundFont(std::move(soundFont))
-    , m_rate(rate)
+SdlAudioBackend::SdlAudioBackend(const QString &soundFont, int rate)
+    : m_rate(rate)
+    , m_music(std::make_unique<MusicPlayback>(soundFont, rate))
 {
     m_keeper = std::thread([this] { closeWhenQuiet(); });
 }
 
 SdlAudioBackend::~SdlAudioBackend()
 {
-    stopRendering();
     {
         std::lock_guard lock(m_keeperMutex);
         m_stopping = true;
@@ -121,6 +110,7 @@ SdlAudioBackend::~SdlAudioBackend()
         if (m_deviceOpen)
             closeDevice();
     }
+    m_music->close();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     deviceTaken = false;
 }
@@ -171,36 +161,11 @@ void SdlAudioBackend::mixMusic(void *backend, unsigned char *stream, int bytes)
 {
     auto *self = static_cast<SdlAudioBackend *>(backend);
     self->m_lastMix = steadyNow();
-    bool music = false;
-    {
-        // The mixer hands the hook a silent buffer; music with nothing to play leaves it so.
-        std::lock_guard lock(self->m_musicMutex);
-        music = self->mixLocked(reinterpret_cast<std::int16_t *>(stream),
-                                std::size_t(bytes) / (2 * sizeof(std::int16_t)));
-    }
+    // The mixer hands the hook a silent buffer; music with nothing to play leaves it so.
+    const bool music = self->m_music->mix(reinterpret_cast<std::int16_t *>(stream),
+                                          std::size_t(bytes) / (2 * sizeof(std::int16_t)));
     self->noteMixed(music || Mix_Playing(kCryChannel) != 0);
     self->m_mixed = true;
-}
-
-bool SdlAudioBackend::mixLocked(std::int16_t *stereo, std::size_t frames)
-{
-    if (!m_musicOpen || !m_playing)
-        return false;
-    // Still rendering: the device stays open for the music that is on its way.
-    if (!m_music)
-        return !m_broken;
-    const RenderedMusic &music = *m_music;
-    const std::size_t tailFrames = std::min(frames, music.tailFrames() - m_tailAt);
-    for (std::size_t i = 0; i < 2 * tailFrames; ++i)
-        stereo[i] = std::int16_t(std::clamp(stereo[i] + music.tail[2 * m_tailAt + i], -32768, 32767));
-    m_tailAt += tailFrames;
-    const bool piece = m_at < music.pieceFrames;
-    music.mixPiece(m_at, stereo, frames);
-    m_at = std::min(m_at + frames, music.pieceFrames);
-    // Past the end, what rings on is heard until the piece starts again.
-    if (piece && m_at == music.pieceFrames)
-        m_tailAt = 0;
-    return piece || tailFrames > 0;
 }
 
 void SdlAudioBackend::noteMixed(bool sounding)
@@ -242,102 +207,36 @@ void SdlAudioBackend::closeWhenQuiet()
 
 bool SdlAudioBackend::openMusic(const QString &path)
 {
-    stopRendering();
-    QByteArray midi = m_soundFont.isEmpty() ? QByteArray() : readPlayableMidi(path);
-    std::lock_guard lock(m_musicMutex);
-    m_music.reset();
-    m_musicOpen = !midi.isEmpty();
-    m_broken = false;
-    m_playing = false;
-    m_at = m_tailAt = 0;
-    ++m_generation;
-    if (m_musicOpen)
-        m_renderer = std::thread([this, midi = std::move(midi), generation = m_generation] { render(midi, generation); });
-    return m_musicOpen;
-}
-
-void SdlAudioBackend::render(QByteArray midi, std::uint64_t generation)
-{
-    // Behind the window and the audio thread: the music comes a little later on a busy machine.
-    setpriority(PRIO_PROCESS, id_t(gettid()), kRendererNice);
-    auto music = std::make_unique<RenderedMusic>();
-    bool rendered = false;
-    {
-        // The synthesizer and the soundfont's samples are let go once it is done.
-        const std::unique_ptr<MusicSynth> synth = MusicSynth::create(m_soundFont, m_rate);
-        rendered = synth && synth->open(midi) && synth->renderWhole(*music, &m_renderCancelled);
-    }
-    std::lock_guard lock(m_musicMutex);
-    if (generation != m_generation || m_renderCancelled)
-        return;
-    if (rendered)
-        m_music = std::move(music);
-    else
-        m_broken = true;
-}
-
-void SdlAudioBackend::stopRendering()
-{
-    if (!m_renderer.joinable())
-        return;
-    m_renderCancelled = true;
-    m_renderer.join();
-    m_renderCancelled = false;
+    return m_music->openFile(path);
 }
 
 void SdlAudioBackend::closeMusic()
 {
-    stopRendering();
-    std::lock_guard lock(m_musicMutex);
-    m_music.reset();
-    m_musicOpen = m_playing = false;
-    ++m_generation;
+    m_music->close();
 }
 
 void SdlAudioBackend::playMusic()
 {
-    std::lock_guard device(m_deviceMutex);
-    {
-        std::lock_guard lock(m_musicMutex);
-        if (!m_musicOpen || m_broken)
-            return;
-        m_playing = true;
-    }
+    if (!m_music->play())
+        return;
+    std::lock_guard lock(m_deviceMutex);
     openDevice();
     noteMixed(true);
 }
 
 void SdlAudioBackend::seekMusicToStart()
 {
-    std::lock_guard lock(m_musicMutex);
-    if (!m_musicOpen || m_broken || !m_music)
-        return;
-    // What rang on from the end carries on over the start; mid-piece there is none.
-    if (m_at < m_music->pieceFrames)
-        m_tailAt = m_music->tailFrames();
-    m_at = 0;
+    m_music->seekToStart();
 }
 
 bool SdlAudioBackend::isMusicPlaying() const
 {
-    std::lock_guard lock(m_musicMutex);
-    if (!m_musicOpen || m_broken || !m_playing)
-        return false;
-    return !m_music || m_at < m_music->pieceFrames;
+    return m_music->isPlaying();
 }
 
 std::chrono::milliseconds SdlAudioBackend::musicSteadyFor() const
 {
-    std::lock_guard lock(m_musicMutex);
-    if (!m_musicOpen || m_broken)
-        return kUntilTold;
-    if (!m_playing)
-        return std::chrono::milliseconds::zero();
-    // Once rendered, it plays for a good deal longer than the rendering took.
-    if (!m_music)
-        return kWhileRendering;
-    const std::size_t left = m_music->pieceFrames - m_at;
-    return std::chrono::milliseconds(std::int64_t(left) * 1000 / m_rate / 2);
+    return m_music->steadyFor();
 }
 
 void SdlAudioBackend::playCry(const QString &path)

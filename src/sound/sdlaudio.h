@@ -2,7 +2,6 @@
 
 #include "platform/sounddevice.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <atomic>
@@ -14,15 +13,14 @@
 #include <thread>
 
 struct Mix_Chunk;
-struct RenderedMusic;
+class MusicPlayback;
 
 // The real sound: the music rendered once by FluidSynth and played from memory
 // through SDL2_mixer's music hook, the cries as sound chunks on one reserved mixer
 // channel. Opening the device takes a while; create() does it, so call it off the
-// user interface thread (DeferredAudioBackend does). The music is rendered on a
-// thread of its own once it is opened, and the synthesizer and its soundfont go
-// as soon as that is done: 96 s of the game's piece take 1.5 s of CPU once,
-// where synthesizing it live cost 1.5 % of a core for ever.
+// user interface thread (DeferredAudioBackend does). The music is rendered once
+// (MusicPlayback): 96 s of the game's piece take 1.5 s of CPU once, where
+// synthesizing it live cost 1.5 % of a core for ever.
 //
 // An open device wakes its thread for every buffer, sound or no sound, so once
 // nothing has sounded for a while it is closed, and a cry or the music opens it
@@ -52,7 +50,7 @@ public:
     bool deviceLost() const override;
 
 private:
-    SdlAudioBackend(QString soundFont, int rate);
+    SdlAudioBackend(const QString &soundFont, int rate);
     static void mixMusic(void *backend, unsigned char *stream, int bytes);
     // With m_deviceMutex held.
     void hookDevice();
@@ -61,12 +59,7 @@ private:
     // Called by the audio thread after each buffer, and by whoever starts a sound.
     void noteMixed(bool sounding);
     void closeWhenQuiet();
-    void render(QByteArray midi, std::uint64_t generation);
-    void stopRendering();
-    // With m_musicMutex held: adds what is due to `stereo`; true if it sounds.
-    bool mixLocked(std::int16_t *stereo, std::size_t frames);
 
-    const QString m_soundFont;
     const int m_rate;
     // The device's opening and closing, and what plays on it.
     std::mutex m_deviceMutex;
@@ -81,17 +74,7 @@ private:
     std::condition_variable m_keeperWake;
     bool m_stopping = false;
 
-    // The music; taken after m_deviceMutex when both are.
-    mutable std::mutex m_musicMutex;
-    bool m_musicOpen = false;
-    bool m_broken = false;  // opened, and found unplayable once rendered
-    std::uint64_t m_generation = 0;  // of the music opened last: an older rendering is dropped
-    std::unique_ptr<const RenderedMusic> m_music;  // null until rendered
-    bool m_playing = false;  // asked to play, and not stopped since
-    std::size_t m_at = 0;  // the next frame of the piece
-    std::size_t m_tailAt = 0;  // of what rings on after the last time round; at its end: none
-    std::atomic_bool m_renderCancelled{false};
-    std::thread m_renderer;
+    const std::unique_ptr<MusicPlayback> m_music;
 
     std::thread m_keeper;  // last: started once everything it touches exists
 };
