@@ -43,8 +43,10 @@ constexpr int kWholeBlock = 256;
 // What rings on past the last event is kept for at most this long.
 constexpr double kLongestTailSeconds = 5;
 
-// The music renders behind the window and the audio thread.
+// The music renders behind the window and the audio thread, some fifty times as
+// fast as it is heard on an idle machine and six times under two busy loops.
 constexpr int kRendererNice = 10;
+constexpr double kLeadSeconds = 2;
 
 std::int16_t clipped(int sample)
 {
@@ -336,8 +338,11 @@ bool MusicPlayback::mix(std::int16_t *stereo, std::size_t frames)
         return false;
     const RenderedMusic &music = *m_music;
     // Still rendering: what is there plays, and the device stays open for the rest.
+    // The piece starts once the rendering is well ahead, so that a renderer held
+    // back by a busy machine for a moment is not heard.
     if (!music.done.load(std::memory_order_acquire)) {
-        m_at += music.mixPiece(m_at, stereo, frames);
+        if (m_at > 0 || music.pieceFrames.load(std::memory_order_acquire) >= std::size_t(kLeadSeconds * m_rate))
+            m_at += music.mixPiece(m_at, stereo, frames);
         return true;
     }
     const std::size_t tailFrames = std::min(frames, music.tailFrames() - std::min(m_tailAt, music.tailFrames()));
