@@ -460,23 +460,20 @@ std::vector<double> cryLatencies(const std::vector<std::string> &command, const 
 }
 
 // CPU per second of music when the whole piece is rendered offline with the
-// game's synthesizer settings: what live music cannot go below.
+// game's synthesizer settings, as the game does once.
 double offlineSynthesisPercent(const QString &music)
 {
-    constexpr int rate = 22050, block = 256;  // the game's device
+    constexpr int rate = 22050;  // the game's device
     auto synth = MusicSynth::create(gameSoundFont(), rate);
-    if (!synth || !synth->openFile(music))
+    QFile file(music);
+    if (!synth || !file.open(QIODevice::ReadOnly) || !synth->open(file.readAll()))
         return -1;
-    synth->play();
-    std::vector<std::int16_t> buffer(2 * block);
-    std::int64_t frames = 0;
+    RenderedMusic rendered;
     const std::int64_t cpuFrom = nowNs(CLOCK_THREAD_CPUTIME_ID);
-    while (synth->isPlaying() && frames < 600 * rate) {
-        synth->render(buffer.data(), block);
-        frames += block;
-    }
+    if (!synth->renderWhole(rendered))
+        return -1;
     const double cpu = double(nowNs(CLOCK_THREAD_CPUTIME_ID) - cpuFrom);
-    return 100 * cpu / (double(frames) / rate * 1e9);
+    return 100 * cpu / (double(rendered.pieceFrames) / rate * 1e9);
 }
 
 // --- Where the children run -----------------------------------------------------
@@ -553,37 +550,87 @@ bool makeGameFolder(const QString &gameDir, const QString &folder, bool music)
 
 // --- Through a sound server -----------------------------------------------------
 
-// A PulseAudio of our own, started as a desktop's but playing into a null sink
-// at the server's default 44.1 kHz (it resamples the game's 22.05 kHz as a
-// desktop's does), with nothing but its own socket in a scratch runtime folder.
+// A sound server of our own, with nothing but its sockets in a scratch runtime
+// folder, playing into a null sink whose monitor parecord records: a PulseAudio
+// when one is installed, else PipeWire as a desktop runs it (its own D-Bus,
+// WirePlumber, and pipewire-pulse for PulseAudio's clients). Debian 12 will not
+// install pipewire-pulse beside pulseaudio, so the bench takes what is there.
 const char *const kSink = "shashin_bench";
+
+bool waitForFile(const std::string &path)
+{
+    for (int tries = 0; tries < 100 && !QFileInfo::exists(QString::fromStdString(path)); ++tries)
+        sleepSeconds(0.1);
+    return QFileInfo::exists(QString::fromStdString(path));
+}
+
+std::string program(const char *name)
+{
+    return QStandardPaths::findExecutable(QString::fromLatin1(name)).toStdString();
+}
 
 struct SoundServer
 {
     QTemporaryDir runtime;  // 0700, as XDG_RUNTIME_DIR must be
-    Child server;
-    Environment clients;  // what a client needs to find it, besides the display
+    std::vector<Child> servers;  // stopped the other way round
+    Environment clients;  // through the PulseAudio protocol, besides the display
+    Environment native;  // SDL's own PipeWire backend; empty with a PulseAudio
+    std::string description;
 
-    ~SoundServer() { stop(server, SIGTERM); }
+    ~SoundServer()
+    {
+        for (auto server = servers.rbegin(); server != servers.rend(); ++server)
+            stop(*server, SIGTERM);
+    }
 
     bool start(const Environment &base)
     {
-        const QString pulseaudio = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
-        if (pulseaudio.isEmpty() || QStandardPaths::findExecutable(QStringLiteral("parecord")).isEmpty()
-            || !runtime.isValid())
+        if (program("parecord").empty() || program("pactl").empty() || !runtime.isValid())
             return false;
         const std::string dir = runtime.path().toStdString();
-        server = spawn({pulseaudio.toStdString(), "--daemonize=no", "--exit-idle-time=-1", "-n", "-L",
-                        std::string("module-null-sink sink_name=") + kSink, "-L",
-                        "module-native-protocol-unix auth-anonymous=1"},
-                       {{"XDG_RUNTIME_DIR", dir}, {"HOME", dir}}, false);
         const std::string socket = dir + "/pulse/native";
-        for (int tries = 0; tries < 100 && !QFileInfo::exists(QString::fromStdString(socket)); ++tries)
-            sleepSeconds(0.1);
         clients = base;
         clients["SDL_AUDIODRIVER"] = "pulseaudio";
         clients["PULSE_SERVER"] = "unix:" + socket;
-        return QFileInfo::exists(QString::fromStdString(socket));
+        if (const std::string pulseaudio = program("pulseaudio"); !pulseaudio.empty()) {
+            // At its default 44.1 kHz it resamples the game's 22.05 kHz as a desktop's does.
+            servers.push_back(spawn({pulseaudio, "--daemonize=no", "--exit-idle-time=-1", "-n", "-L",
+                                     std::string("module-null-sink sink_name=") + kSink, "-L",
+                                     "module-native-protocol-unix auth-anonymous=1"},
+                                    {{"XDG_RUNTIME_DIR", dir}, {"HOME", dir}}, false));
+            description = "a PulseAudio of the bench's own (null sink at 44.1 kHz)";
+            return waitForFile(socket);
+        }
+        for (const char *needed : {"dbus-daemon", "pipewire", "wireplumber", "pipewire-pulse"}) {
+            if (program(needed).empty())
+                return false;
+        }
+        const Environment session{{"XDG_RUNTIME_DIR", dir}, {"HOME", dir},
+                                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir + "/bus"}};
+        servers.push_back(
+            spawn({program("dbus-daemon"), "--session", "--nofork", "--address=unix:path=" + dir + "/bus"}, session, false));
+        if (!waitForFile(dir + "/bus"))
+            return false;
+        servers.push_back(spawn({program("pipewire")}, session, false));
+        if (!waitForFile(dir + "/pipewire-0"))
+            return false;
+        servers.push_back(spawn({program("wireplumber")}, session, false));
+        servers.push_back(spawn({program("pipewire-pulse")}, session, false));
+        if (!waitForFile(socket))
+            return false;
+        Child sink = spawn({program("pactl"), "load-module", "module-null-sink", std::string("sink_name=") + kSink}, clients,
+                           false);
+        readLine(sink, 5);
+        stop(sink);
+        Child fallback = spawn({program("pactl"), "set-default-sink", kSink}, clients, false);
+        readLine(fallback, 2);
+        stop(fallback);
+        native = base;
+        for (const auto &[name, value] : session)
+            native[name] = value;
+        native["SDL_AUDIODRIVER"] = "pipewire";
+        description = "PipeWire of the bench's own with WirePlumber and pipewire-pulse (null sink at 48 kHz)";
+        return true;
     }
 
     // What `pactl list sink-inputs` says of the streams' names, icons and roles.
@@ -817,8 +864,8 @@ std::vector<Heard> cryHeard(const std::vector<std::string> &command, const Sound
 
 // The game playing its music with both cores busy: what was recorded, and how the
 // server lists its stream.
-Dropouts musicUnderLoad(const std::string &game, const SoundServer &server, double seconds,
-                        std::vector<std::string> *properties)
+Dropouts musicUnderLoad(const std::string &game, const SoundServer &server, const Environment &gameEnvironment,
+                        double seconds, std::vector<std::string> *properties)
 {
     Recording recording;
     if (!recording.start(server.clients))
@@ -834,7 +881,7 @@ Dropouts musicUnderLoad(const std::string &game, const SoundServer &server, doub
         }
         busy.push_back(pid);
     }
-    Child child = spawn({game}, server.clients, false);
+    Child child = spawn({game}, gameEnvironment, false);
     recording.take(seconds);
     if (properties && properties->empty())
         *properties = server.streamProperties();
@@ -970,8 +1017,10 @@ int main(int argc, char *argv[])
     Figures memMusic, memSilent, memNoDevice, memBare;
     Figures crySilent, cryMusic, floor;
     Figures cpuServer, wakeServer, memServer, heardSilent, heardMusic, longestDropout;
-    int dropouts = 0, criesChecked = 0, criesCut = 0;
-    double musicUnderLoadSeconds = 0, mostLost = 0;
+    Figures cpuNative, wakeNative, memNative, longestNativeDropout;
+    int dropouts = 0, nativeDropouts = 0, criesChecked = 0, criesCut = 0;
+    std::vector<int> dropoutsPerRun, nativeDropoutsPerRun;
+    double musicUnderLoadSeconds = 0, nativeSeconds = 0, mostLost = 0;
     std::vector<std::string> streamProperties;
     for (int run = 0; run < runs; ++run) {
         std::fprintf(stderr, "run %d/%d\n", run + 1, runs);
@@ -1003,8 +1052,17 @@ int main(int argc, char *argv[])
         if (!withServer)
             continue;
         restOf(cpuServer, wakeServer, memServer, {game}, server.clients);
-        const Dropouts found = musicUnderLoad(game, server, 3 * seconds, &streamProperties);
+        const Dropouts found = musicUnderLoad(game, server, server.clients, 3 * seconds, &streamProperties);
         dropouts += found.count;
+        dropoutsPerRun.push_back(found.count);
+        if (!server.native.empty()) {
+            restOf(cpuNative, wakeNative, memNative, {game}, server.native);
+            const Dropouts native = musicUnderLoad(game, server, server.native, 3 * seconds, nullptr);
+            nativeDropouts += native.count;
+            nativeSeconds += native.musicSeconds;
+            nativeDropoutsPerRun.push_back(native.count);
+            longestNativeDropout.add(native.longestMs);
+        }
         longestDropout.add(found.longestMs);
         musicUnderLoadSeconds += found.musicSeconds;
         // The music peaks far under the cry: with it playing, the cry is heard once the output passes it.
@@ -1042,18 +1100,31 @@ int main(int argc, char *argv[])
     row("offline synthesis of bgm.mid", floor, {}, "%", 3, Compare::None);
 
     if (!withServer) {
-        std::printf("\nno sound server measured: apt-get install pulseaudio pulseaudio-utils\n");
+        std::printf("\nno sound server measured: apt-get install pulseaudio-utils and either pulseaudio or pipewire-pulse wireplumber dbus-daemon\n");
         return 0;
     }
-    std::printf("\nthrough a PulseAudio of the bench's own (null sink at 44.1 kHz, its monitor recorded by parecord)\n\n");
-    std::printf("%-34s %-30s %-30s %s\n", "", "PulseAudio", "dummy driver", "PulseAudio / dummy");
+    std::printf("\nthrough %s, its monitor recorded by parecord; load average %s\n\n", server.description.c_str(),
+                loadAverage().c_str());
+    std::printf("%-34s %-30s %-30s %s\n", "", "PulseAudio protocol", "dummy driver", "server / dummy");
     row("CPU at rest, music", cpuServer, cpuMusic, "%", 3, Compare::Ratio);
     row("wake-ups at rest, music", wakeServer, wakeMusic, "/s", 0, Compare::Ratio);
+    row("peak memory, music", memServer, memMusic, "MiB", 1, Compare::Difference);
+    if (!server.native.empty()) {
+        row("CPU at rest, music, PipeWire's own", cpuNative, cpuMusic, "%", 3, Compare::Ratio);
+        row("wake-ups, music, PipeWire's own", wakeNative, wakeMusic, "/s", 0, Compare::Ratio);
+        std::printf("%-34s %d in %.0f s of music with two busy loops (by run:", "dropouts ≥ 3 ms, PipeWire's own",
+                    nativeDropouts, nativeSeconds);
+        for (int count : nativeDropoutsPerRun)
+            std::printf(" %d", count);
+        std::printf("; longest %.1f ms)\n", longestNativeDropout.empty() ? 0.0 : longestNativeDropout.max());
+    }
     row("cry heard, no bgm.mid", heardSilent, crySilent, "ms", 1, Compare::Difference);
     row("cry heard, music", heardMusic, cryMusic, "ms", 1, Compare::Difference);
-    std::printf("%-34s %d in %.0f s of music with two busy loops, from its first second on (longest %.1f ms)\n",
-                "dropouts of 3 ms or more", dropouts, musicUnderLoadSeconds,
-                longestDropout.empty() ? 0.0 : longestDropout.max());
+    std::printf("%-34s %d in %.0f s of music with two busy loops, from its first second on (by run:",
+                "dropouts of 3 ms or more", dropouts, musicUnderLoadSeconds);
+    for (int count : dropoutsPerRun)
+        std::printf(" %d", count);
+    std::printf("; longest %.1f ms)\n", longestDropout.empty() ? 0.0 : longestDropout.max());
     std::printf("%-34s %d of %d that opened the device (most lost %.1f ms)\n", "cries cut at their start", criesCut,
                 criesChecked, mostLost);
     std::printf("%-34s", "the stream, as pactl lists it");

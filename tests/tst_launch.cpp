@@ -5,7 +5,11 @@
 #include "support/gamecopy.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +35,8 @@ private slots:
     void secondGameBringsTheFirstForward();
     void endingsThatAreNotThePlayers_data();
     void endingsThatAreNotThePlayers();
+    void soundServersNeverHoldTheGame_data();
+    void soundServersNeverHoldTheGame();
 };
 
 namespace {
@@ -249,6 +255,137 @@ void TestLaunch::endingsThatAreNotThePlayers()
         QVERIFY2(said.contains(copy.albumPath() + QStringLiteral(" に永遠アルバムを保存できませんでした")), qPrintable(said));
     else if (signal != 0)
         QVERIFY2(!said.contains(QStringLiteral("shashin.album")), qPrintable(said));
+}
+
+namespace {
+
+// A PipeWire of the test's own, with its own runtime folder and D-Bus; with a
+// session manager (WirePlumber) and a null sink for streams to play into, or
+// without one, as when WirePlumber is not up yet or has crashed: then nothing
+// a client asks for is ever answered.
+class PipeWire
+{
+public:
+    explicit PipeWire(bool sessionManager) : m_sessionManager(sessionManager) {}
+
+    QProcessEnvironment clients() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + m_runtime.filePath(QStringLiteral("bus")));
+        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("pipewire"));
+        environment.remove(QStringLiteral("PULSE_SERVER"));
+        return environment;
+    }
+
+    bool start()
+    {
+        const QString log = m_runtime.filePath(QStringLiteral("log"));
+        if (!m_bus.process)
+            m_bus.process = startProgram(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--address=unix:path=") + m_runtime.filePath(QStringLiteral("bus"))}, clients(), QProcess::SeparateChannels, log);
+        m_server.process = startProgram(QStringLiteral("pipewire"), {}, clients(), QProcess::SeparateChannels, log);
+        if (!waitFor([this] { return QFile::exists(m_runtime.filePath(QStringLiteral("pipewire-0"))); }))
+            return false;
+        if (!m_sessionManager)
+            return true;
+        m_manager.process = startProgram(QStringLiteral("wireplumber"), {}, clients(), QProcess::SeparateChannels, log);
+        const auto sink = startProgram(QStringLiteral("pw-cli"), {QStringLiteral("create-node"), QStringLiteral("adapter"), QStringLiteral("{ factory.name=support.null-audio-sink node.name=shashin-test media.class=Audio/Sink object.linger=true audio.position=[FL FR] }")}, clients(), QProcess::SeparateChannels, log);
+        return sink->waitForFinished(5000) && sink->exitCode() == 0;
+    }
+
+    // As when the server crashes and the desktop starts it again.
+    void stop()
+    {
+        for (Stopping *stopping : {&m_manager, &m_server}) {
+            if (stopping->process) {
+                stopping->process->kill();
+                stopping->process->waitForFinished();
+            }
+            stopping->process.reset();
+        }
+        // It leaves its socket behind, which the next one replaces.
+        QFile::remove(m_runtime.filePath(QStringLiteral("pipewire-0")));
+    }
+
+    // The properties of the first stream that plays, as PipeWire has them.
+    QJsonObject playingStream() const
+    {
+        const auto dump = startProgram(QStringLiteral("pw-dump"), {}, clients(), QProcess::SeparateChannels);
+        dump->waitForFinished(5000);
+        for (const QJsonValue &object : QJsonDocument::fromJson(dump->readAllStandardOutput()).array()) {
+            const QJsonObject info = object[QStringLiteral("info")].toObject();
+            const QJsonObject props = info[QStringLiteral("props")].toObject();
+            if (props[QStringLiteral("media.class")].toString() == u"Stream/Output/Audio"
+                && info[QStringLiteral("state")].toString() == u"running")
+                return props;
+        }
+        return {};
+    }
+
+private:
+    static bool waitFor(const std::function<bool()> &condition)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!condition() && waited.elapsed() < 5000)
+            QTest::qWait(20);
+        return condition();
+    }
+
+    bool m_sessionManager;
+    QTemporaryDir m_runtime;  // 0700, as XDG_RUNTIME_DIR must be
+    Stopping m_bus, m_server, m_manager;
+};
+
+} // namespace
+
+void TestLaunch::soundServersNeverHoldTheGame_data()
+{
+    QTest::addColumn<bool>("sessionManager");
+    QTest::newRow("no session manager: one SIGTERM ends the game") << false;
+    QTest::newRow("the server restarted: the music comes back") << true;
+}
+
+void TestLaunch::soundServersNeverHoldTheGame()
+{
+    QFETCH(bool, sessionManager);
+    if (const QString missing = missingProgram({QStringLiteral("pipewire"), QStringLiteral("wireplumber"), QStringLiteral("pw-cli"), QStringLiteral("pw-dump"), QStringLiteral("dbus-daemon")}); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    PipeWire server(sessionManager);
+    QVERIFY(server.start());
+    GameCopy copy;
+    // With its sound module, which the copy otherwise goes without.
+    for (const QString &module : QDir(QStringLiteral(SHASHIN_BIN_DIR)).entryList({QStringLiteral("*.so")}, QDir::Files))
+        QVERIFY(QFile::link(QStringLiteral(SHASHIN_BIN_DIR "/") + module, copy.path(module)));
+    const auto game = copy.start(server.clients());
+    QTRY_VERIFY_WITH_TIMEOUT(copy.albumLocked(), 20000);
+    if (!sessionManager) {
+        QTest::qWait(2000);  // the sound is on its way after the first frame, and never comes
+        QElapsedTimer ending;
+        ending.start();
+        QVERIFY(::kill(pid_t(game->processId()), SIGTERM) == 0);
+        QVERIFY(game->waitForFinished(5000));
+        QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+        QCOMPARE(game->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(game->exitCode(), 0);
+        QVERIFY(QFile::exists(copy.albumPath()));
+        return;
+    }
+    // Named in the mixer as in the menu, with its icon and role.
+    QTRY_VERIFY_WITH_TIMEOUT(!server.playingStream().isEmpty(), 20000);
+    const QJsonObject stream = server.playingStream();
+    QCOMPARE(stream[QStringLiteral("application.name")].toString(), QStringLiteral("写真"));
+    QCOMPARE(stream[QStringLiteral("application.icon-name")].toString(), QStringLiteral(SHASHIN_APP_ID));
+    QCOMPARE(stream[QStringLiteral("media.role")].toString(), QStringLiteral("Game"));
+    server.stop();
+    QVERIFY(server.start());
+    QElapsedTimer back;
+    back.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!server.playingStream().isEmpty(), 20000);
+    QVERIFY2(back.elapsed() < 10000, qPrintable(QString::number(back.elapsed())));
+    game->terminate();
+    QVERIFY(game->waitForFinished(5000));
+    QCOMPARE(game->exitCode(), 0);
 }
 
 QTEST_MAIN(TestLaunch)

@@ -24,6 +24,9 @@ public:
     // one of the calls above changes it: zero when the backend cannot tell,
     // kUntilTold when nothing else ever will.
     virtual std::chrono::milliseconds musicSteadyFor() const { return std::chrono::milliseconds::zero(); }
+    // The device went away under it (its sound server ended): nothing it plays is
+    // heard any more, and a new backend is needed for sound.
+    virtual bool deviceLost() const { return false; }
     static constexpr std::chrono::milliseconds kUntilTold = std::chrono::milliseconds::max();
 };
 

@@ -18,6 +18,11 @@ class QObject;
 // it. Until it is there the music plays on a silent stand-in, and is handed over
 // when it arrives; music the backend does not take (no backend came, or it has
 // no soundfont) stays with the stand-in. Cries asked for before then are silent.
+//
+// When no backend came, or the one there lost its device (the sound server went
+// away), the worker tries again while the game is silent, waiting longer each
+// time up to kLongestRetry, so that the sound comes back soon after the server
+// does and costs nothing while there is none.
 class DeferredAudioBackend final : public AudioBackend
 {
 public:
@@ -27,10 +32,15 @@ public:
     // something (`latest` from now at the latest), so that on a single core the
     // window's first frame does not take turns with opening the device.
     enum class Start { Now, AfterFirstPaint };
+    static constexpr std::chrono::milliseconds kFirstRetry{500};
+    static constexpr std::chrono::milliseconds kLongestRetry{4000};
+    // How long shutting down waits for a factory that was told to cancel. One
+    // stuck in a sound server that never answers is left behind: the program is
+    // ending, and what it would make is never touched again.
+    static constexpr std::chrono::milliseconds kCancelWithin{300};
 
     explicit DeferredAudioBackend(Factory factory, Start start = Start::Now,
                                   std::chrono::milliseconds latest = std::chrono::seconds(1));
-    // Waits for the factory if it is still running (it has been told to cancel).
     ~DeferredAudioBackend() override;
 
     bool openMusic(const QString &path) override;
@@ -41,19 +51,13 @@ public:
     void playCry(const QString &path) override;
     std::chrono::milliseconds musicSteadyFor() const override;
 
+    // Shared with the worker, which may outlive this object.
+    struct State;
+
 private:
-    void bringUp(const Factory &factory);
     void release();
 
-    mutable std::mutex m_mutex;
-    std::condition_variable m_released;
-    bool m_mayStart = true;
+    std::shared_ptr<State> m_state;
     std::unique_ptr<QObject> m_firstPaint;  // lets the worker start
-    std::unique_ptr<AudioBackend> m_backend;
-    bool m_ready = false;
-    SilentBackend m_silent;
-    QString m_musicPath;  // the music open, to hand over
-    AudioBackend *m_music = &m_silent;  // which of the two plays it
-    std::atomic_bool m_cancelled{false};
     std::thread m_worker;  // last: started once everything it touches exists
 };

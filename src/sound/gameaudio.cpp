@@ -9,6 +9,8 @@
 #include <QLibrary>
 #include <QLoggingCategory>
 
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcSound, "shashin.sound", QtWarningMsg)
 
 namespace {
@@ -49,7 +51,9 @@ std::unique_ptr<AudioBackend> makeGameAudioBackend(const QString &programDir)
     if (soundFont.isEmpty())
         qCWarning(lcSound) << "no General MIDI soundfont is installed (timgm6mb-soundfont): the music is silent";
     return std::make_unique<DeferredAudioBackend>(
-        [modules, soundFont = soundFont.toUtf8()](const std::atomic_bool &cancelled) -> std::unique_ptr<AudioBackend> {
+        // Called again while there is no sound: what is missing is told once.
+        [modules, soundFont = soundFont.toUtf8(), told = false](const std::atomic_bool &cancelled) mutable
+        -> std::unique_ptr<AudioBackend> {
             QStringList failures;
             for (const QString &module : modules) {
                 if (!QFileInfo::exists(module))
@@ -63,10 +67,12 @@ std::unique_ptr<AudioBackend> makeGameAudioBackend(const QString &programDir)
                     continue;
                 }
                 std::unique_ptr<AudioBackend> backend(open(soundFont.constData(), &cancelled));
-                if (!backend && !cancelled)
-                    qCWarning(lcSound) << "no audio device could be opened: the game is silent";
+                if (!backend && !cancelled && !std::exchange(told, true))
+                    qCWarning(lcSound) << "no audio device could be opened: the game is silent until there is one";
                 return backend;
             }
+            if (std::exchange(told, true))
+                return nullptr;
             qCWarning(lcSound).noquote() << "the sound module would not load, the game is silent:"
                                          << (failures.isEmpty() ? QStringLiteral("not found at ") + modules.join(QStringLiteral(", "))
                                                                 : failures.join(QStringLiteral("; ")));

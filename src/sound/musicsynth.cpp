@@ -9,6 +9,9 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 struct MusicSynth::Fluid
 {
     fluid_settings_t *settings = nullptr;
@@ -33,12 +36,22 @@ namespace {
 // below one 16-bit step (measured with TimGM6mb, full sends); rendered on a little
 // longer all the same.
 constexpr double kRingSeconds = 0.5;
-// Music synthesized in one go while the piece plays on, handed out a device
-// buffer at a time: FluidSynth starts each call with cold caches, and the game's
-// music costs a fifth less in one call of 0.75 s than in buffers of 12 ms. Only
-// the restart of the loop could be late for it, and near the end of the piece
-// (and while restarting or silent) it goes a buffer at a time.
-constexpr double kAheadSeconds = 0.75;
+// A rendering of the whole piece goes this many frames at a time: where the piece
+// ends is known to within a block (12 ms), and the calls cost little more than
+// longer ones.
+constexpr int kWholeBlock = 256;
+// What rings on past the last event is kept for at most this long.
+constexpr double kLongestTailSeconds = 5;
+
+// The music renders behind the window and the audio thread, some fifty times as
+// fast as it is heard on an idle machine and six times under two busy loops.
+constexpr int kRendererNice = 10;
+constexpr double kLeadSeconds = 2;
+
+std::int16_t clipped(int sample)
+{
+    return std::int16_t(std::clamp(sample, -32768, 32767));
+}
 
 void silenceFluidSynth()
 {
@@ -83,8 +96,6 @@ std::unique_ptr<MusicSynth> MusicSynth::create(const QString &soundFont, double 
 MusicSynth::MusicSynth(std::unique_ptr<Fluid> fluid, double sampleRate)
     : m_fluid(std::move(fluid))
     , m_ringFrames(int(kRingSeconds * sampleRate))
-    , m_quietFrames(m_ringFrames)  // nothing has sounded yet
-    , m_aheadFrames(int(kAheadSeconds * sampleRate))
 {
 }
 
@@ -92,8 +103,10 @@ MusicSynth::~MusicSynth() = default;
 
 bool MusicSynth::open(const QByteArray &midi)
 {
-    std::lock_guard lock(m_mutex);
-    deletePlayer();
+    if (m_fluid->player) {
+        delete_fluid_player(m_fluid->player);
+        m_fluid->player = nullptr;
+    }
     QList<MidiProgram> programs;
     if (!isPlayableMidi(midi, &programs))
         return false;
@@ -108,10 +121,6 @@ bool MusicSynth::open(const QByteArray &midi)
         return false;
     }
     m_fluid->player = player;
-    // isPlayableMidi() has seen that the division counts ticks a quarter note.
-    m_division = (uchar(midi[12]) << 8) | uchar(midi[13]);
-    m_broken = false;
-    m_restarting = false;
     return true;
 }
 
@@ -126,163 +135,224 @@ void MusicSynth::loadPresets(const QList<MidiProgram> &programs)
         fluid_synth_pin_preset(m_fluid->synth, m_fluid->soundFontId, program.channel == 9 ? 128 : 0, program.program);
 }
 
-bool MusicSynth::openFile(const QString &path)
+bool RenderedMusic::append(const std::int16_t *stereo, std::size_t frames)
 {
-    const QByteArray midi = readPlayableMidi(path);
-    if (midi.isEmpty()) {
-        close();
-        return false;
-    }
-    return open(midi);
-}
-
-void MusicSynth::close()
-{
-    std::lock_guard lock(m_mutex);
-    deletePlayer();
-}
-
-void MusicSynth::deletePlayer()
-{
-    if (!m_fluid->player)
-        return;
-    fluid_player_stop(m_fluid->player);
-    delete_fluid_player(m_fluid->player);
-    m_fluid->player = nullptr;
-    fluid_synth_all_sounds_off(m_fluid->synth, -1);
-    m_restarting = false;
-    m_totalTicks = 0;
-}
-
-void MusicSynth::play()
-{
-    std::lock_guard lock(m_mutex);
-    if (!m_fluid->player || m_broken)
-        return;
-    fluid_player_play(m_fluid->player);
-    m_restarting = true;
-    m_requestedAt = m_renders;
-}
-
-void MusicSynth::seekToStart()
-{
-    std::lock_guard lock(m_mutex);
-    if (!m_fluid->player || m_broken)
-        return;
-    // Taken up at the player's next callback; until then it still reports the end.
-    fluid_player_seek(m_fluid->player, 0);
-    m_restarting = true;
-    m_requestedAt = m_renders;
-}
-
-bool MusicSynth::isPlaying()
-{
-    std::lock_guard lock(m_mutex);
-    return playingLocked();
-}
-
-std::chrono::milliseconds MusicSynth::steadyFor()
-{
-    std::lock_guard lock(m_mutex);
-    if (!m_fluid->player || m_broken)
-        return std::chrono::milliseconds::max();
-    if (!playingLocked() || m_restarting)
-        return std::chrono::milliseconds::zero();
-    const int total = totalTicksLocked();
-    const int tempo = fluid_player_get_midi_tempo(m_fluid->player);  // microseconds a quarter note
-    const double ticksLeft = total - fluid_player_get_current_tick(m_fluid->player);
-    if (total <= 0 || tempo <= 0 || ticksLeft <= 0)
-        return std::chrono::milliseconds::zero();
-    return std::chrono::milliseconds(std::int64_t(ticksLeft * tempo / m_division / 1000 / 2));
-}
-
-bool MusicSynth::playingLocked()
-{
-    fluid_player_t *player = m_fluid->player;
-    if (!player || m_broken)
-        return false;
-    const int status = fluid_player_get_status(player);
-    const int total = totalTicksLocked();
-    const int tick = fluid_player_get_current_tick(player);
-    const bool rendered = m_renders > m_requestedAt;
-    if (rendered && status == FLUID_PLAYER_DONE && total == 0) {
-        // The player could not load the file after all: never hand it over again.
-        m_broken = true;
-        m_restarting = false;
-        return false;
-    }
-    const bool ended = status == FLUID_PLAYER_READY || status == FLUID_PLAYER_DONE
-                       || (total > 0 && tick >= total);
-    if (m_restarting) {
-        if (!rendered || !ended) {
-            m_restarting = !rendered;
-            return true;
-        }
-        // The player has had a callback and should have moved; give it one more,
-        // then let the caller ask again rather than report playing for ever.
-        if (m_renders - m_requestedAt < 2)
-            return true;
-        m_restarting = false;
-    }
-    return !ended;
-}
-
-bool MusicSynth::render(std::int16_t *stereo, int frames)
-{
-    std::lock_guard lock(m_mutex);
-    bool sounds = false;
+    std::size_t at = pieceFrames.load(std::memory_order_relaxed);
     while (frames > 0) {
-        if (m_aheadAt == m_ahead.size())
-            renderAhead(frames);
-        const std::size_t samples = std::min(m_ahead.size() - m_aheadAt, std::size_t(2 * frames));
-        std::copy_n(m_ahead.data() + m_aheadAt, samples, stereo);
-        m_aheadAt += samples;
-        stereo += samples;
-        frames -= int(samples / 2);
-        sounds = sounds || m_aheadSounds;
-    }
-    return sounds;
-}
-
-void MusicSynth::renderAhead(int frames)
-{
-    m_ahead.assign(std::size_t(std::max(1, m_aheadFrames / frames)) * 2 * frames, 0);
-    m_aheadAt = 0;
-    m_aheadSounds = false;
-    std::size_t filled = 0;
-    while (filled < m_ahead.size()) {
-        std::int16_t *buffer = m_ahead.data() + filled;
-        filled += std::size_t(2 * frames);
-        if (mustRender(frames)) {
-            fluid_synth_write_s16(m_fluid->synth, frames, buffer, 0, 2, buffer, 1, 2);
-            ++m_renders;
-            m_aheadSounds = true;
+        if (at == piece.size() * kChunkFrames) {
+            if (piece.size() == kMostChunks)
+                return false;
+            // Within the capacity reserved: the chunks already there stay where they are.
+            piece.push_back(std::make_unique<std::int16_t[]>(2 * kChunkFrames));
         }
-        // Past the end, restarting, or silent: nothing to gain from going on.
-        if (m_restarting || !m_fluid->player || !playingLocked())
-            break;
+        const std::size_t taken = std::min(frames, kChunkFrames - at % kChunkFrames);
+        std::copy_n(stereo, 2 * taken, piece[at / kChunkFrames].get() + 2 * (at % kChunkFrames));
+        stereo += 2 * taken;
+        frames -= taken;
+        at += taken;
+        pieceFrames.store(at, std::memory_order_release);
     }
-    m_ahead.resize(filled);
-}
-
-bool MusicSynth::mustRender(int frames)
-{
-    // A play or seek is taken up only when the player is called back.
-    const bool active = m_restarting
-                        || (m_fluid->player && fluid_player_get_status(m_fluid->player) == FLUID_PLAYER_PLAYING)
-                        || fluid_synth_get_active_voice_count(m_fluid->synth) > 0;
-    if (active)
-        m_quietFrames = 0;
-    else if (m_quietFrames < m_ringFrames)
-        m_quietFrames += frames;
-    else
-        return false;
     return true;
 }
 
-int MusicSynth::totalTicksLocked()
+std::size_t RenderedMusic::mixPiece(std::size_t from, std::int16_t *stereo, std::size_t frames) const
 {
-    if (m_totalTicks <= 0)
-        m_totalTicks = fluid_player_get_total_ticks(m_fluid->player);
-    return m_totalTicks;
+    const std::size_t rendered = pieceFrames.load(std::memory_order_acquire);
+    frames = std::min(frames, rendered - std::min(from, rendered));
+    const std::size_t mixed = frames;
+    while (frames > 0) {
+        const std::int16_t *chunk = piece[from / kChunkFrames].get();
+        const std::size_t at = from % kChunkFrames;
+        const std::size_t taken = std::min(frames, kChunkFrames - at);
+        for (std::size_t i = 0; i < 2 * taken; ++i)
+            stereo[i] = clipped(stereo[i] + chunk[2 * at + i]);
+        stereo += 2 * taken;
+        from += taken;
+        frames -= taken;
+    }
+    return mixed;
+}
+
+bool MusicSynth::renderWhole(RenderedMusic &music, const std::atomic_bool *cancelled)
+{
+    fluid_player_t *player = m_fluid->player;
+    if (!player)
+        return false;
+    fluid_player_play(player);
+    std::vector<std::int16_t> block(2 * kWholeBlock);
+    const auto renderBlock = [&] {
+        std::fill(block.begin(), block.end(), 0);
+        fluid_synth_write_s16(m_fluid->synth, kWholeBlock, block.data(), 0, 2, block.data(), 1, 2);
+    };
+    const auto givenUp = [cancelled] { return cancelled && cancelled->load(); };
+    for (;;) {
+        if (givenUp())
+            return false;
+        renderBlock();
+        if (!music.append(block.data(), kWholeBlock))
+            break;
+        // The player says DONE only some seconds after the last event: the piece
+        // ends when its tick reaches the last one.
+        const int status = fluid_player_get_status(player);
+        const int total = fluid_player_get_total_ticks(player);
+        if (status == FLUID_PLAYER_DONE || (total > 0 && fluid_player_get_current_tick(player) >= total))
+            break;
+    }
+    if (fluid_player_get_total_ticks(player) <= 0)
+        return false;  // the player could not load the piece after all
+    // The piece's end: what still sounds rings on, and is heard over the start of
+    // the next time round, as when the player is sent back to it.
+    int quietFrames = 0;
+    for (int frames = 0; frames < kLongestTailSeconds * m_ringFrames / kRingSeconds && quietFrames < m_ringFrames;
+         frames += kWholeBlock) {
+        if (givenUp())
+            return false;
+        renderBlock();
+        music.tail.insert(music.tail.end(), block.begin(), block.end());
+        quietFrames = fluid_synth_get_active_voice_count(m_fluid->synth) > 0 ? 0 : quietFrames + kWholeBlock;
+    }
+    const auto lastSound = std::find_if(music.tail.rbegin(), music.tail.rend(), [](std::int16_t s) { return s != 0; });
+    music.tail.resize(std::size_t(music.tail.rend() - lastSound + 1) / 2 * 2);
+    music.tail.shrink_to_fit();
+    music.done.store(true, std::memory_order_release);
+    return true;
+}
+
+MusicPlayback::MusicPlayback(QString soundFont, int sampleRate)
+    : m_soundFont(QFileInfo(soundFont).isFile() ? std::move(soundFont) : QString())
+    , m_rate(sampleRate)
+{
+}
+
+MusicPlayback::~MusicPlayback()
+{
+    stopRendering();
+}
+
+bool MusicPlayback::openFile(const QString &path)
+{
+    return open(m_soundFont.isEmpty() ? QByteArray() : readPlayableMidi(path));
+}
+
+bool MusicPlayback::open(QByteArray midi)
+{
+    stopRendering();
+    if (!isPlayableMidi(midi))
+        midi.clear();
+    std::lock_guard lock(m_mutex);
+    m_open = !midi.isEmpty() && !m_soundFont.isEmpty();
+    m_music = m_open ? std::make_unique<RenderedMusic>() : nullptr;
+    m_broken = false;
+    m_playing = false;
+    m_at = 0;
+    m_tailAt = kNoTail;
+    ++m_generation;
+    if (m_open) {
+        m_renderer = std::thread([this, midi = std::move(midi), music = m_music.get(), generation = m_generation] {
+            render(midi, music, generation);
+        });
+    }
+    return m_open;
+}
+
+void MusicPlayback::render(QByteArray midi, RenderedMusic *music, std::uint64_t generation)
+{
+    setpriority(PRIO_PROCESS, id_t(gettid()), kRendererNice);
+    bool whole = false;
+    {
+        // The synthesizer and the soundfont's samples go once it is done.
+        const std::unique_ptr<MusicSynth> synth = MusicSynth::create(m_soundFont, m_rate);
+        whole = synth && synth->open(midi) && synth->renderWhole(*music, &m_renderCancelled);
+    }
+    std::lock_guard lock(m_mutex);
+    if (!whole && generation == m_generation && !m_renderCancelled)
+        m_broken = true;
+}
+
+void MusicPlayback::stopRendering()
+{
+    if (!m_renderer.joinable())
+        return;
+    m_renderCancelled = true;
+    m_renderer.join();
+    m_renderCancelled = false;
+}
+
+void MusicPlayback::close()
+{
+    stopRendering();
+    std::lock_guard lock(m_mutex);
+    m_music.reset();
+    m_open = m_playing = false;
+    ++m_generation;
+}
+
+bool MusicPlayback::play()
+{
+    std::lock_guard lock(m_mutex);
+    m_playing = m_open && !m_broken;
+    return m_playing;
+}
+
+void MusicPlayback::seekToStart()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_open || m_broken)
+        return;
+    // What rang on from the end carries on over the start; mid-piece there is none.
+    if (!m_music->done || m_at < m_music->pieceFrames)
+        m_tailAt = kNoTail;
+    m_at = 0;
+}
+
+bool MusicPlayback::isPlaying() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_open && !m_broken && m_playing && (!m_music->done || m_at < m_music->pieceFrames);
+}
+
+std::chrono::milliseconds MusicPlayback::steadyFor() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_open || m_broken)
+        return kUntilTold;
+    if (!m_playing)
+        return std::chrono::milliseconds::zero();
+    // The rendering runs far ahead of what is heard, and ends well before the piece.
+    if (!m_music->done)
+        return kWhileRendering;
+    const std::size_t left = m_music->pieceFrames - m_at;
+    return std::chrono::milliseconds(std::int64_t(left) * 1000 / m_rate / 2);
+}
+
+bool MusicPlayback::rendered() const
+{
+    std::lock_guard lock(m_mutex);
+    return !m_open || m_broken || m_music->done;
+}
+
+bool MusicPlayback::mix(std::int16_t *stereo, std::size_t frames)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_open || !m_playing || m_broken)
+        return false;
+    const RenderedMusic &music = *m_music;
+    // Still rendering: what is there plays, and the device stays open for the rest.
+    // The piece starts once the rendering is well ahead, so that a renderer held
+    // back by a busy machine for a moment is not heard.
+    if (!music.done.load(std::memory_order_acquire)) {
+        if (m_at > 0 || music.pieceFrames.load(std::memory_order_acquire) >= std::size_t(kLeadSeconds * m_rate))
+            m_at += music.mixPiece(m_at, stereo, frames);
+        return true;
+    }
+    const std::size_t tailFrames = std::min(frames, music.tailFrames() - std::min(m_tailAt, music.tailFrames()));
+    for (std::size_t i = 0; i < 2 * tailFrames; ++i)
+        stereo[i] = clipped(stereo[i] + music.tail[2 * m_tailAt + i]);
+    m_tailAt += tailFrames;
+    const std::size_t piece = music.mixPiece(m_at, stereo, frames);
+    m_at += piece;
+    // Past the end, what rings on is heard until the piece starts again.
+    if (piece > 0 && m_at == music.pieceFrames)
+        m_tailAt = 0;
+    return piece > 0 || tailFrames > 0;
 }

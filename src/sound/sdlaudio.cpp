@@ -10,8 +10,6 @@
 #include <chrono>
 #include <cstdint>
 
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,8 +26,6 @@ constexpr int kSampleRate = 22050;
 constexpr int kBufferFrames = 512;
 // How long a device just opened may take to ask for its first buffer.
 constexpr std::chrono::milliseconds kFirstMixWithin{250};
-// The soundfont loads behind the window; the window comes first.
-constexpr int kLoaderNice = 10;
 
 // SDL audio is process-wide: one device, one owner.
 std::atomic_bool deviceTaken{false};
@@ -57,20 +53,14 @@ bool openMixer(int rate, int allowedChanges)
 
 } // namespace
 
-std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFont,
-                                                         const std::atomic_bool *cancelled, Caller caller)
+std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFont, const std::atomic_bool *cancelled)
 {
     // SDL keeps per-thread state (its error text) that it frees by itself only for
     // threads it started; a worker that ends after this would leak it.
     struct ReleaseThreadState
     {
-        bool worker;
-        ~ReleaseThreadState()
-        {
-            if (worker)
-                SDL_TLSCleanup();
-        }
-    } releaseThreadState{caller == Caller::Worker};
+        ~ReleaseThreadState() { SDL_TLSCleanup(); }
+    } releaseThreadState;
     if (deviceTaken.exchange(true))
         return nullptr;
     // SDL would otherwise take over SIGINT and SIGTERM from the application.
@@ -92,14 +82,7 @@ std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFon
     Uint16 format = 0;
     int channels = 0;
     Mix_QuerySpec(&rate, &format, &channels);
-
-    // Threads inherit the nice value: the audio thread exists by now and keeps its own.
-    if (caller == Caller::Worker)
-        setpriority(PRIO_PROCESS, id_t(gettid()), kLoaderNice);
-    std::unique_ptr<MusicSynth> synth;
-    if (!isCancelled(cancelled))
-        synth = MusicSynth::create(soundFont, rate);
-    std::unique_ptr<SdlAudioBackend> backend(new SdlAudioBackend(std::move(synth), rate));
+    std::unique_ptr<SdlAudioBackend> backend(new SdlAudioBackend(soundFont, rate));
     {
         std::lock_guard lock(backend->m_deviceMutex);
         backend->hookDevice();
@@ -107,9 +90,9 @@ std::unique_ptr<SdlAudioBackend> SdlAudioBackend::create(const QString &soundFon
     return backend;
 }
 
-SdlAudioBackend::SdlAudioBackend(std::unique_ptr<MusicSynth> synth, int rate)
-    : m_synth(std::move(synth))
-    , m_rate(rate)
+SdlAudioBackend::SdlAudioBackend(const QString &soundFont, int rate)
+    : m_rate(rate)
+    , m_music(std::make_unique<MusicPlayback>(soundFont, rate))
 {
     m_keeper = std::thread([this] { closeWhenQuiet(); });
 }
@@ -127,15 +110,16 @@ SdlAudioBackend::~SdlAudioBackend()
         if (m_deviceOpen)
             closeDevice();
     }
-    m_synth.reset();
+    m_music->close();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     deviceTaken = false;
 }
 
 void SdlAudioBackend::hookDevice()
 {
-    // The synth exists before the hook can call it and goes only after the unhook.
+    // What the hook reads lives as long as this object; the unhook waits for the hook.
     m_mixed = false;
+    m_lastMix = steadyNow();
     Mix_HookMusic(&SdlAudioBackend::mixMusic, this);
     m_deviceOpen = true;
 }
@@ -166,13 +150,20 @@ void SdlAudioBackend::closeDevice()
     m_quietSince = 0;
 }
 
+bool SdlAudioBackend::deviceLost() const
+{
+    // SDL stops calling the hook of a device it has found disconnected, and says
+    // so nowhere the mixer passes on.
+    return m_deviceOpen.load() && steadyNow() - m_lastMix.load() > std::chrono::nanoseconds(kLostAfter).count();
+}
+
 void SdlAudioBackend::mixMusic(void *backend, unsigned char *stream, int bytes)
 {
     auto *self = static_cast<SdlAudioBackend *>(backend);
+    self->m_lastMix = steadyNow();
     // The mixer hands the hook a silent buffer; music with nothing to play leaves it so.
-    const bool music = self->m_synth
-                       && self->m_synth->render(reinterpret_cast<std::int16_t *>(stream),
-                                                bytes / int(2 * sizeof(std::int16_t)));
+    const bool music = self->m_music->mix(reinterpret_cast<std::int16_t *>(stream),
+                                          std::size_t(bytes) / (2 * sizeof(std::int16_t)));
     self->noteMixed(music || Mix_Playing(kCryChannel) != 0);
     self->m_mixed = true;
 }
@@ -216,44 +207,36 @@ void SdlAudioBackend::closeWhenQuiet()
 
 bool SdlAudioBackend::openMusic(const QString &path)
 {
-    return m_synth && m_synth->openFile(path);
+    return m_music->openFile(path);
 }
 
 void SdlAudioBackend::closeMusic()
 {
-    if (m_synth)
-        m_synth->close();
+    m_music->close();
 }
 
 void SdlAudioBackend::playMusic()
 {
-    if (!m_synth)
+    if (!m_music->play())
         return;
     std::lock_guard lock(m_deviceMutex);
     openDevice();
-    m_synth->play();
     noteMixed(true);
 }
 
 void SdlAudioBackend::seekMusicToStart()
 {
-    if (!m_synth)
-        return;
-    // A seek is taken up by the player only when it is rendered.
-    std::lock_guard lock(m_deviceMutex);
-    openDevice();
-    m_synth->seekToStart();
-    noteMixed(true);
+    m_music->seekToStart();
 }
 
 bool SdlAudioBackend::isMusicPlaying() const
 {
-    return m_synth && m_synth->isPlaying();
+    return m_music->isPlaying();
 }
 
 std::chrono::milliseconds SdlAudioBackend::musicSteadyFor() const
 {
-    return m_synth ? m_synth->steadyFor() : kUntilTold;
+    return m_music->steadyFor();
 }
 
 void SdlAudioBackend::playCry(const QString &path)

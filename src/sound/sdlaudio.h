@@ -5,19 +5,22 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
 
-class MusicSynth;
 struct Mix_Chunk;
+class MusicPlayback;
 
-// The real sound: the music synthesized by FluidSynth into SDL2_mixer's music hook,
-// the cries as sound chunks on one reserved mixer channel. Opening the device and
-// loading the soundfont take a while; create() does both, so call it off the user
-// interface thread (DeferredAudioBackend does).
+// The real sound: the music rendered once by FluidSynth and played from memory
+// through SDL2_mixer's music hook, the cries as sound chunks on one reserved mixer
+// channel. Opening the device takes a while; create() does it, so call it off the
+// user interface thread (DeferredAudioBackend does). The music is rendered once
+// (MusicPlayback): 96 s of the game's piece take 1.5 s of CPU once, where
+// synthesizing it live cost 1.5 % of a core for ever.
 //
 // An open device wakes its thread for every buffer, sound or no sound, so once
 // nothing has sounded for a while it is closed, and a cry or the music opens it
@@ -25,18 +28,16 @@ struct Mix_Chunk;
 class SdlAudioBackend final : public AudioBackend
 {
 public:
-    enum class Caller { Foreground, Worker };
     static constexpr std::chrono::milliseconds kQuietBeforeClosing{1000};
+    // An open device whose thread has not asked for sound for this long is gone.
+    static constexpr std::chrono::milliseconds kLostAfter{1500};
 
     // Null when there is no audio device, or another instance holds it. Without
     // the soundfont no music opens and the cries still sound. `cancelled` is
     // looked at between the slow steps. Called on a worker thread that ends after
-    // it, the worker is lowered in priority once the device (and with it the audio
-    // thread) is up, so that loading the soundfont does not hold up the window on a
-    // busy machine, and SDL's state for the thread is released before it returns.
+    // it: SDL's state for the thread is released before it returns.
     static std::unique_ptr<SdlAudioBackend> create(const QString &soundFont,
-                                                   const std::atomic_bool *cancelled = nullptr,
-                                                   Caller caller = Caller::Foreground);
+                                                   const std::atomic_bool *cancelled = nullptr);
     ~SdlAudioBackend() override;
 
     bool openMusic(const QString &path) override;
@@ -46,9 +47,10 @@ public:
     bool isMusicPlaying() const override;
     void playCry(const QString &path) override;
     std::chrono::milliseconds musicSteadyFor() const override;
+    bool deviceLost() const override;
 
 private:
-    SdlAudioBackend(std::unique_ptr<MusicSynth> synth, int rate);
+    SdlAudioBackend(const QString &soundFont, int rate);
     static void mixMusic(void *backend, unsigned char *stream, int bytes);
     // With m_deviceMutex held.
     void hookDevice();
@@ -58,12 +60,12 @@ private:
     void noteMixed(bool sounding);
     void closeWhenQuiet();
 
-    std::unique_ptr<MusicSynth> m_synth;
     const int m_rate;
     // The device's opening and closing, and what plays on it.
     std::mutex m_deviceMutex;
-    bool m_deviceOpen = false;
+    std::atomic_bool m_deviceOpen{false};
     std::atomic_bool m_mixed{false};  // the hook has been called since the device opened
+    std::atomic<std::int64_t> m_lastMix{0};  // steady clock, ns: the hook, or the device opening
     Mix_Chunk *m_cry = nullptr;  // kept until the next cry has stopped it
     // Since when (steady clock, ns) the mixer has had nothing to play; 0 while
     // something sounds or the device is closed.
@@ -71,5 +73,8 @@ private:
     std::mutex m_keeperMutex;
     std::condition_variable m_keeperWake;
     bool m_stopping = false;
+
+    const std::unique_ptr<MusicPlayback> m_music;
+
     std::thread m_keeper;  // last: started once everything it touches exists
 };

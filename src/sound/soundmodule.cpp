@@ -6,5 +6,5 @@
 
 extern "C" AudioBackend *shashin_sound_open(const char *soundFont, const std::atomic_bool *cancelled)
 {
-    return SdlAudioBackend::create(QString::fromUtf8(soundFont), cancelled, SdlAudioBackend::Caller::Worker).release();
+    return SdlAudioBackend::create(QString::fromUtf8(soundFont), cancelled).release();
 }
