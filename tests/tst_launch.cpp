@@ -11,8 +11,13 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +34,8 @@ private slots:
     void playerFolderFollowsTheXdgRules();
     void quitSignalsReachTheLoop();
     void secondGameBringsTheFirstForward();
+    void quitSignalAtAStartUpBox_data();
+    void quitSignalAtAStartUpBox();
     void endingsThatAreNotThePlayers_data();
     void endingsThatAreNotThePlayers();
 };
@@ -151,39 +158,134 @@ void TestLaunch::quitSignalsReachTheLoop()
     QCOMPARE(WTERMSIG(status), SIGTERM);
 }
 
-namespace {
-
-qint64 lockHolder(const GameCopy &copy)
-{
-    QFile lock(copy.albumPath() + QStringLiteral(".lock"));
-    return lock.open(QIODevice::ReadOnly) ? lock.readLine().trimmed().toLongLong() : 0;
-}
-
-} // namespace
-
 void TestLaunch::secondGameBringsTheFirstForward()
 {
     GameCopy copy;
+    // What earlier versions locked with: nothing now, however damaged.
+    QFile oldLock(copy.albumPath() + QStringLiteral(".lock"));
+    QVERIFY(oldLock.open(QIODevice::WriteOnly));
+    oldLock.close();
     const auto first = copy.start();
-    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(copy), first->processId(), 20000);
-    // The second game reaches the first and leaves at once, satisfied; had it
-    // not, it would wait on a box that nobody answers here.
-    const auto second = copy.start();
+    QTRY_COMPARE_WITH_TIMEOUT(copy.lockHolder(), first->processId(), 20000);
+    // The second game, from a copy whose album is a link to a link to the first's,
+    // reaches the first and leaves at once, satisfied; had it not, it would wait on
+    // a box that nobody answers here.
+    GameCopy linked;
+    QVERIFY(QFile::link(copy.albumPath(), linked.path(QStringLiteral("txt/link"))));
+    QVERIFY(QFile::link(QStringLiteral("link"), linked.albumPath()));
+    const auto second = linked.start();
     QVERIFY(second->waitForFinished(20000));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(lockHolder(copy), first->processId());
+    QCOMPARE(copy.lockHolder(), first->processId());
 
-    // A game that was killed leaves its lock behind: the next one takes it over.
+    // The lock of a game that was killed goes with it.
     first->kill();
     QVERIFY(first->waitForFinished());
     const auto third = copy.start();
-    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(copy), third->processId(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(copy.lockHolder(), third->processId(), 20000);
     third->terminate();
     QVERIFY(third->waitForFinished(20000));
     QCOMPARE(third->exitCode(), 0);
     QVERIFY(!copy.albumLocked());
+}
+
+namespace {
+
+// What a folder holds, links and FIFOs told apart, and the bytes of its files.
+QStringList folderEntries(const QString &folder)
+{
+    QStringList list;
+    for (const QFileInfo &entry : QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        QFile file(entry.filePath());
+        const bool regular = entry.isFile() && !entry.isSymLink();
+        list << entry.fileName() + u' ' + QString::number(entry.isSymLink()) + u' ' + QString::number(regular)
+                    + u' ' + QString::fromLatin1(regular && file.open(QIODevice::ReadOnly) ? file.readAll().toHex() : QByteArray());
+    }
+    return list;
+}
+
+bool quitSignalHandled(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ULL << (SIGTERM - 1));
+    }
+    return false;
+}
+
+} // namespace
+
+void TestLaunch::quitSignalAtAStartUpBox_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+    QTest::newRow("the album cannot be read: SIGTERM") << "fifo" << int(SIGTERM) << 1;
+    QTest::newRow("the names cannot be read: SIGHUP") << "names" << int(SIGHUP) << 1;
+    QTest::newRow("another game has the album: SIGINT") << "held" << int(SIGINT) << 0;
+    QTest::newRow("the album's folder cannot be locked: SIGTERM") << "unlockable" << int(SIGTERM) << 1;
+}
+
+// A box at start-up waits for a player who is not there: the signal ends the
+// game, and the album it never loaded stays as it was.
+void TestLaunch::quitSignalAtAStartUpBox()
+{
+    QFETCH(QString, what);
+    QFETCH(int, signal);
+    QFETCH(int, status);
+    GameCopy copy;
+    const QString txt = copy.path(QStringLiteral("txt"));
+    QByteArray album;
+    for (int i = 0; i < 3; ++i)
+        album += codepage::encode(QStringLiteral("生き物%1,%1\r\n").arg(i, 2, 10, QLatin1Char('0')));
+    QFile file(copy.albumPath());
+    if (what == QLatin1String("fifo"))
+        QCOMPARE(mkfifo(QFile::encodeName(copy.albumPath()).constData(), 0644), 0);
+    else
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(album) == album.size());
+    file.close();
+    if (what == QLatin1String("names")) {
+        QFile names(copy.path(QStringLiteral("txt/name.dat")));
+        QVERIFY(names.resize(10));
+    }
+    int holder = -1;
+    if (what == QLatin1String("held")) {
+        holder = ::open(QFile::encodeName(txt).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+    }
+    const QStringList before = folderEntries(txt);
+    // A folder that can be entered and written but not opened: as another user
+    // where the suite runs as root, for whom nothing is refused.
+    std::function<void()> asOther;
+    if (what == QLatin1String("unlockable")) {
+        QVERIFY(QFile::setPermissions(txt, QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ExeGroup
+                                               | QFileDevice::ExeOther));
+        if (geteuid() == 0) {
+            QVERIFY(QFile::setPermissions(copy.path(QStringLiteral(".")), QFileDevice::Permissions(0x7555)));
+            QVERIFY(::chown(QFile::encodeName(txt).constData(), 65534, 65534) == 0);
+            asOther = [] {
+                if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+                    _exit(98);
+            };
+        }
+    }
+
+    const auto game = copy.start({}, asOther);
+    QTRY_VERIFY_WITH_TIMEOUT(quitSignalHandled(game->processId()), 20000);
+    QTest::qWait(500);  // the box is up by now; were it not, the signal would wait for it
+    QVERIFY(::kill(pid_t(game->processId()), signal) == 0);
+    QVERIFY(game->waitForFinished(20000));
+    if (holder >= 0)
+        ::close(holder);
+    QVERIFY(QFile::setPermissions(txt, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QCOMPARE(game->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(game->exitCode(), status);
+    QCOMPARE(folderEntries(txt), before);
 }
 
 void TestLaunch::endingsThatAreNotThePlayers_data()
@@ -192,7 +294,6 @@ void TestLaunch::endingsThatAreNotThePlayers_data()
     QTest::addColumn<int>("sizeLimit");   // bytes a file may grow to; -1: none
     QTest::addColumn<int>("status");
     QTest::newRow("SIGTERM: saved") << int(SIGTERM) << -1 << 0;
-    // The lock beside the album is smaller than the album.
     QTest::newRow("SIGHUP, a save that fails") << int(SIGHUP) << 200 << 1;
     QTest::newRow("SIGINT, a save that fails") << int(SIGINT) << 300 << 1;
     QTest::newRow("the X server goes away") << 0 << -1 << 1;
