@@ -240,9 +240,13 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum()
             game.writeBytes(kAlbum, old);
             game.writeBytes(QStringLiteral("txt/filler"), QByteArray((diskKiB - 24) * 1024, 'x'));
             // A full disk still guards an album: the lock needs no room.
+            QFile rest(game.path(QStringLiteral("txt/rest")));
+            if (rest.open(QIODevice::WriteOnly))
+                static_cast<void>(rest.write(QByteArray(diskKiB * 1024, 'x')) + rest.flush());
             AlbumLock full(game.path(kAlbum)), second(game.path(kAlbum));
             if (full.lock() != AlbumLock::Held || second.lock() != AlbumLock::HeldElsewhere)
                 return 6;
+            rest.remove();
         }
         if (sizeLimit >= 0) {
             signal(SIGXFSZ, SIG_IGN);  // as the game does; the process-level suite checks that
