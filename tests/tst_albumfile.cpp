@@ -4,6 +4,7 @@
 #include "platform/picturebox.h"
 #include "screen/controls.h"
 #include "sound/midifile.h"
+#include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
 #include <QDir>
@@ -371,14 +372,7 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
         QCOMPARE(truncate(path.constData(), (off_t(64) << 20) + 1), 0);  // sparse: no disk is used
     else if (what == QLatin1String("unreadable"))
         game.writeBytes(file, albumBytes(3, QStringLiteral("前の")));
-    const auto entries = [&game] {
-        QStringList list;
-        for (const QFileInfo &entry :
-             QDir(game.path(QStringLiteral("txt"))).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden))
-            list << entry.fileName() + u' ' + QString::number(entry.size()) + u' ' + QString::number(entry.isSymLink());
-        return list;
-    };
-    const QStringList before = entries();
+    const QStringList before = folderEntries(game.path(QStringLiteral("txt")));
 
     const auto outcome = [&]() -> int {
         if (what == QLatin1String("unreadable")) {
@@ -419,7 +413,7 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
     }
     // Refused, the album and its folder are as they were.
     if (!said.isEmpty() && !file.startsWith(QLatin1String("txt/opn")))
-        QCOMPARE(entries(), before);
+        QCOMPARE(folderEntries(game.path(QStringLiteral("txt"))), before);
 }
 
 void TestAlbumFile::killedSavesLeaveTheOldAlbumOrTheNew()

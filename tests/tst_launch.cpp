@@ -193,17 +193,14 @@ void TestLaunch::secondGameBringsTheFirstForward()
 
 namespace {
 
-// What a folder holds, links and FIFOs told apart, and the bytes of its files.
-QStringList folderEntries(const QString &folder)
+// An album of `rows` rows in the copy, all of which a save writes back as they are.
+void writeAlbum(const GameCopy &copy, int rows)
 {
-    QStringList list;
-    for (const QFileInfo &entry : QDir(folder).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        QFile file(entry.filePath());
-        const bool regular = entry.isFile() && !entry.isSymLink();
-        list << entry.fileName() + u' ' + QString::number(entry.isSymLink()) + u' ' + QString::number(regular)
-                    + u' ' + QString::fromLatin1(regular && file.open(QIODevice::ReadOnly) ? file.readAll().toHex() : QByteArray());
-    }
-    return list;
+    QByteArray album;
+    for (int i = 0; i < rows; ++i)
+        album += codepage::encode(QStringLiteral("生き物%1,%1\r\n").arg(i, 2, 10, QLatin1Char('0')));
+    QFile file(copy.albumPath());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(album) == album.size());
 }
 
 bool quitSignalHandled(qint64 pid)
@@ -240,15 +237,10 @@ void TestLaunch::quitSignalAtAStartUpBox()
     QFETCH(int, status);
     GameCopy copy;
     const QString txt = copy.path(QStringLiteral("txt"));
-    QByteArray album;
-    for (int i = 0; i < 3; ++i)
-        album += codepage::encode(QStringLiteral("生き物%1,%1\r\n").arg(i, 2, 10, QLatin1Char('0')));
-    QFile file(copy.albumPath());
     if (what == QLatin1String("fifo"))
         QCOMPARE(mkfifo(QFile::encodeName(copy.albumPath()).constData(), 0644), 0);
     else
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(album) == album.size());
-    file.close();
+        writeAlbum(copy, 3);
     if (what == QLatin1String("names")) {
         QFile names(copy.path(QStringLiteral("txt/name.dat")));
         QVERIFY(names.resize(10));
@@ -305,13 +297,8 @@ void TestLaunch::endingsThatAreNotThePlayers()
     QFETCH(int, sizeLimit);
     QFETCH(int, status);
     GameCopy copy;
-    QByteArray album;
-    for (int i = 0; i < 30; ++i)
-        album += codepage::encode(QStringLiteral("生き物%1,%1\r\n").arg(i, 2, 10, QLatin1Char('0')));
-    {
-        QFile file(copy.albumPath());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(album) == album.size());
-    }
+    writeAlbum(copy, 30);
+    const QStringList before = folderEntries(copy.path(QStringLiteral("txt")));
 
     std::unique_ptr<XServer> server;
     QProcessEnvironment environment;
@@ -340,11 +327,8 @@ void TestLaunch::endingsThatAreNotThePlayers()
     QVERIFY(game->waitForFinished(20000));
     QCOMPARE(game->exitStatus(), QProcess::NormalExit);
     QCOMPARE(game->exitCode(), status);
-    QCOMPARE(QFile(copy.albumPath()).size(), album.size());
-    QFile file(copy.albumPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), album);
-    QCOMPARE(QDir(copy.path(QStringLiteral("txt"))).entryList({QStringLiteral("*.saving-*")}, QDir::Files), QStringList());
+    // Saved or not, the album is as it was, and no unfinished copy is left.
+    QCOMPARE(folderEntries(copy.path(QStringLiteral("txt"))), before);
     const QString said = QString::fromLocal8Bit(game->readAllStandardError());
     if (status != 0 && signal != 0)
         QVERIFY2(said.contains(copy.albumPath() + QStringLiteral(" に永遠アルバムを保存できませんでした")), qPrintable(said));

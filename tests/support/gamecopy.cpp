@@ -62,3 +62,21 @@ qint64 GameCopy::lockHolder() const
     }
     return 0;
 }
+
+QStringList folderEntries(const QString &folder)
+{
+    QStringList list;
+    const auto filter = QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
+    for (const QFileInfo &entry : QDir(folder).entryInfoList(filter)) {
+        const bool regular = entry.isFile() && !entry.isSymLink();
+        QFile file(entry.filePath());
+        const bool small = regular && entry.size() <= 4096 && file.open(QIODevice::ReadOnly);
+        list << QStringLiteral("%1 %2%3 %4 %5")
+                    .arg(entry.fileName())
+                    .arg(int(entry.isSymLink()))
+                    .arg(int(regular))
+                    .arg(entry.size())
+                    .arg(QString::fromLatin1(small ? file.readAll().toHex() : QByteArray()));
+    }
+    return list;
+}

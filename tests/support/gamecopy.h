@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -29,3 +30,7 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// What a folder holds, to compare before and after: each entry's name, whether
+// it is a link, a regular file or neither, its size, and the bytes of small files.
+QStringList folderEntries(const QString &folder);
