@@ -1,3 +1,4 @@
+#include "core/albumlock.h"
 #include "core/gamefolders.h"
 #include "platform/codepage.h"
 #include "platform/quitsignals.h"
@@ -12,6 +13,7 @@
 
 #include <csignal>
 #include <functional>
+#include <optional>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -34,6 +36,8 @@ private slots:
     void playerFolderFollowsTheXdgRules();
     void quitSignalsReachTheLoop();
     void secondGameBringsTheFirstForward();
+    void onlyThePlayerTalksToTheGame_data();
+    void onlyThePlayerTalksToTheGame();
     void quitSignalAtAStartUpBox_data();
     void quitSignalAtAStartUpBox();
     void endingsThatAreNotThePlayers_data();
@@ -189,6 +193,54 @@ void TestLaunch::secondGameBringsTheFirstForward()
     QVERIFY(third->waitForFinished(20000));
     QCOMPARE(third->exitCode(), 0);
     QVERIFY(!copy.albumLocked());
+}
+
+void TestLaunch::onlyThePlayerTalksToTheGame_data()
+{
+    QTest::addColumn<int>("runtimeMode");  // of XDG_RUNTIME_DIR; 0: unset
+    QTest::addColumn<int>("ownMode");      // of shashin-<uid> in the temporary folder, made first; 0: not made
+    QTest::addColumn<QString>("socketIn"); // "runtime", "own", or empty: no socket at all
+    QTest::newRow("the runtime folder") << 0700 << 0 << "runtime";
+    QTest::newRow("a runtime folder others can enter") << 0755 << 0 << "own";
+    QTest::newRow("no runtime folder") << 0 << 0 << "own";
+    QTest::newRow("a folder of its own that others can write") << 0 << 0777 << "";
+}
+
+// Whoever could put a socket where the game looks for it could answer in its place.
+void TestLaunch::onlyThePlayerTalksToTheGame()
+{
+    QFETCH(int, runtimeMode);
+    QFETCH(int, ownMode);
+    QFETCH(QString, socketIn);
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("runtime"));
+    const QString own = dir.filePath(QStringLiteral("tmp/shashin-%1").arg(geteuid()));
+    QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(own) && QDir().mkpath(dir.filePath(QStringLiteral("album"))));
+    QVERIFY(::chmod(QFile::encodeName(runtime).constData(), mode_t(runtimeMode)) == 0);
+    if (ownMode != 0)
+        QVERIFY(::chmod(QFile::encodeName(own).constData(), mode_t(ownMode)) == 0);
+    else
+        QVERIFY(QDir().rmdir(own));
+    const auto set = [](const char *name, const std::optional<QByteArray> &value) {
+        const std::optional<QByteArray> old = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+        return old;
+    };
+    const auto oldRuntime = set("XDG_RUNTIME_DIR", runtimeMode != 0 ? std::optional(QFile::encodeName(runtime)) : std::nullopt);
+    const auto oldTemp = set("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
+    AlbumLock lock(dir.filePath(QStringLiteral("album/abm.dat")));
+    const AlbumLock::State state = lock.lock();
+    set("XDG_RUNTIME_DIR", oldRuntime);
+    set("TMPDIR", oldTemp);
+    QCOMPARE(state, AlbumLock::Held);
+    const QString folder = socketIn == QLatin1String("runtime") ? runtime : socketIn == QLatin1String("own") ? own : QString();
+    QCOMPARE(lock.serverName().isEmpty() ? QString() : QFileInfo(lock.serverName()).path(), folder);
+    struct stat made = {};
+    if (socketIn == QLatin1String("own"))
+        QVERIFY(::stat(QFile::encodeName(own).constData(), &made) == 0 && (made.st_mode & 077) == 0);
 }
 
 namespace {
