@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
@@ -28,6 +29,7 @@ const QByteArray kRaised = "raised\n";
 // The whole exchange, however slowly the other end sends.
 constexpr int kAnswerMs = 3000;
 constexpr qint64 kLongestLine = 64;
+constexpr int kRetryMs = 50;
 
 #ifdef Q_OS_UNIX
 // A folder only this user can enter: anyone else could take the socket's name
@@ -131,9 +133,15 @@ bool AlbumLock::raiseHolder() const
     const QDeadlineTimer deadline(kAnswerMs);
     const auto left = [&deadline] { return int(deadline.remainingTime()); };
     QLocalSocket socket;
-    socket.connectToServer(m_serverName);
-    if (!socket.waitForConnected(left()))
-        return false;
+    // A game that has just taken the lock may not be listening yet.
+    for (;;) {
+        socket.connectToServer(m_serverName);
+        if (socket.waitForConnected(left()))
+            break;
+        if (deadline.remainingTime() < kRetryMs)
+            return false;
+        QThread::msleep(kRetryMs);
+    }
 #ifdef Q_OS_UNIX
     if (!isOwnUser(socket))
         return false;
