@@ -35,8 +35,8 @@ int main(int argc, char *argv[])
     SoundDevice sound(makeGameAudioBackend());
     Fom window({folders.dataDir, &random, &messages, &sound, folders.albumPath, folders.startingAlbumPath});
     // The signals that ask a program to end close the game at once, boxes
-    // included, with nobody there to answer them. Handled from the moment the
-    // album is taken, they are seen once the window is up.
+    // included, with nobody there to answer them. One that comes during start-up
+    // closes its box, and a start-up that did not load the album saves nothing.
     QuitSignals quitSignals;
     QObject::connect(&quitSignals, &QuitSignals::received, &window, [&window] {
         window.closeUnattended();

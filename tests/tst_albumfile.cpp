@@ -1,21 +1,29 @@
+#include "core/albumlock.h"
 #include "core/fom.h"
 #include "platform/codepage.h"
 #include "platform/picturebox.h"
 #include "screen/controls.h"
+#include "sound/midifile.h"
+#include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLockFile>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTimer>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
 #include <functional>
 
+#include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -232,6 +240,14 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum()
                 return 99;
             game.writeBytes(kAlbum, old);
             game.writeBytes(QStringLiteral("txt/filler"), QByteArray((diskKiB - 24) * 1024, 'x'));
+            // A full disk still guards an album: the lock needs no room.
+            QFile rest(game.path(QStringLiteral("txt/rest")));
+            if (rest.open(QIODevice::WriteOnly))
+                static_cast<void>(rest.write(QByteArray(diskKiB * 1024, 'x')) + rest.flush());
+            AlbumLock full(game.path(kAlbum)), second(game.path(kAlbum));
+            if (full.lock() != AlbumLock::Held || second.lock() != AlbumLock::HeldElsewhere)
+                return 6;
+            rest.remove();
         }
         if (sizeLimit >= 0) {
             signal(SIGXFSZ, SIG_IGN);  // as the game does; the process-level suite checks that
@@ -253,7 +269,7 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum()
     if (outcome == 99)
         QSKIP("no mount namespace here for a disk of the test's own");
     QVERIFY2(outcome == 0, qPrintable(QStringLiteral("1 album changed, 2 no message, 3 reported as saved, "
-                                                     "4 unfinished copy left, 5 not saved; got %1")
+                                                     "4 unfinished copy left, 5 not saved, 6 no lock on a full disk; got %1")
                                           .arg(outcome)));
 }
 
@@ -261,44 +277,51 @@ void TestAlbumFile::whatCannotBeReadIsKeptAside_data()
 {
     QTest::addColumn<QByteArray>("album");
     QTest::addColumn<QByteArray>("earlierCopy");  // already in abm.dat.bak
+    QTest::addColumn<int>("earlier");             // copies that hold it: abm.dat.bak, abm.dat.bak2 …
     QTest::addColumn<QByteArray>("saved");
     QTest::addColumn<QStringList>("copies");
 
     const QByteArray clean = codepage::encode(QStringLiteral("森の子ジカ,00\r\n伝説の竜,29\r\n"));
     const QByteArray damaged = "ok,00\r\nno comma here\r\nthree,01,extra\r\n\x81\x20\xff,02\r\n";
     const QByteArray readable = "ok,00\r\nthree,01\r\n\x7f\x20\x7f,02\r\n";
-    QTest::newRow("clean: no copy") << clean << QByteArray() << clean << QStringList();
-    QTest::newRow("lone LF ends are no loss") << QByteArray("a,00\nb,01") << QByteArray()
+    const auto backups = [](int count) {
+        QStringList names{QStringLiteral("abm.dat.bak")};
+        for (int n = 2; n <= count; ++n)
+            names << QStringLiteral("abm.dat.bak%1").arg(n);
+        return names;
+    };
+    QTest::newRow("clean: no copy") << clean << QByteArray() << 0 << clean << QStringList();
+    QTest::newRow("lone LF ends are no loss") << QByteArray("a,00\nb,01") << QByteArray() << 0
                                              << QByteArray("a,00\r\nb,01\r\n") << QStringList();
-    QTest::newRow("damaged: copied first") << damaged << QByteArray() << readable
-                                           << QStringList{QStringLiteral("abm.dat.bak")};
-    QTest::newRow("an earlier copy is not overwritten")
-        << damaged << clean << readable << QStringList{QStringLiteral("abm.dat.bak"), QStringLiteral("abm.dat.bak2")};
-    QTest::newRow("the same copy is not made twice") << damaged << damaged << readable
-                                                     << QStringList{QStringLiteral("abm.dat.bak")};
+    QTest::newRow("damaged: copied first") << damaged << QByteArray() << 0 << readable << backups(1);
+    QTest::newRow("an earlier copy is not overwritten") << damaged << clean << 1 << readable << backups(2);
+    QTest::newRow("the same copy is not made twice") << damaged << damaged << 1 << readable << backups(1);
+    // No copy can be made: the album stays as it is, and the player is told at the end.
+    QTest::newRow("every copy's name taken: never replaced") << damaged << clean << 99 << damaged << backups(99);
 }
 
 void TestAlbumFile::whatCannotBeReadIsKeptAside()
 {
     QFETCH(QByteArray, album);
     QFETCH(QByteArray, earlierCopy);
+    QFETCH(int, earlier);
     QFETCH(QByteArray, saved);
     QFETCH(QStringList, copies);
     GameFixture game;
     game.writeBytes(kAlbum, album);
-    if (!earlierCopy.isEmpty())
-        game.writeBytes(kAlbum + QStringLiteral(".bak"), earlierCopy);
+    for (int n = 0; n < earlier; ++n)
+        game.writeBytes(QStringLiteral("txt/") + copies[n], earlierCopy);
     game.start();
     game.window().close();
 
     QCOMPARE(game.readBytes(kAlbum), saved);
-    QCOMPARE(QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("abm.dat.bak*")}, QDir::Files), copies);
-    // The newest copy is the album exactly as it was; an earlier one stays as it was.
-    if (!copies.isEmpty())
-        QCOMPARE(game.readBytes(QStringLiteral("txt/") + copies.last()), album);
-    if (copies.size() > 1)
-        QCOMPARE(game.readBytes(kAlbum + QStringLiteral(".bak")), earlierCopy);
-    QVERIFY(game.messages.shown.isEmpty());
+    const QStringList kept = QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("abm.dat.bak*")}, QDir::Files);
+    QCOMPARE(kept.size(), copies.size());
+    // The newest copy is the album exactly as it was; the earlier ones stay as they were.
+    for (int n = 0; n < copies.size(); ++n)
+        QCOMPARE(game.readBytes(QStringLiteral("txt/") + copies[n]), n < earlier ? earlierCopy : album);
+    // Told only when no copy could be made, and so nothing saved.
+    QCOMPARE(game.messages.shown.size(), qsizetype(earlier == 99));
 }
 
 void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn_data()
@@ -318,6 +341,11 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn_data()
     QTest::newRow("the opening: a FIFO") << QStringLiteral("txt/opn.dat") << "fifo" << QStringLiteral(" not found");
     QTest::newRow("a picture: a FIFO") << QStringLiteral("img/00.dat") << "fifo" << QString();
     QTest::newRow("a description: /dev/zero") << QStringLiteral("txt/00.dat") << "zero" << QString();
+    // Read when the album is damaged: passed by, the copy goes to the next name.
+    QTest::newRow("the album's copy: a FIFO") << kAlbum + QStringLiteral(".bak") << "fifo" << QString();
+    QTest::newRow("the album's copy: /dev/zero") << kAlbum + QStringLiteral(".bak") << "zero" << QString();
+    // Read by the audio thread, which must never wait.
+    QTest::newRow("the music: a FIFO") << QStringLiteral("bgm/bgm.mid") << "fifo" << QString();
 }
 
 void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
@@ -326,7 +354,8 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
     QFETCH(QString, what);
     QFETCH(QString, said);
     GameFixture game;
-    game.writeBytes(kAlbum, albumBytes(3, QStringLiteral("前の")));
+    const bool copied = file.endsWith(QLatin1String(".bak"));
+    game.writeBytes(kAlbum, albumBytes(3, QStringLiteral("前の")) + (copied ? "damaged\r\n" : ""));
     const QByteArray path = QFile::encodeName(game.path(file));
     QFile::remove(game.path(file));
     if (what == QLatin1String("huge"))
@@ -334,7 +363,7 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
     if (what == QLatin1String("folder"))
         QVERIFY(QDir().mkdir(game.path(file)));
     else if (what == QLatin1String("dangling"))
-        QVERIFY(QFile::link(QStringLiteral("/nonexistent/shashin/abm.dat"), game.path(file)));
+        QVERIFY(QFile::link(game.path(QStringLiteral("gone.dat")), game.path(file)));
     else if (what == QLatin1String("fifo"))
         QCOMPARE(mkfifo(path.constData(), 0644), 0);
     else if (what == QLatin1String("zero"))
@@ -343,14 +372,7 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
         QCOMPARE(truncate(path.constData(), (off_t(64) << 20) + 1), 0);  // sparse: no disk is used
     else if (what == QLatin1String("unreadable"))
         game.writeBytes(file, albumBytes(3, QStringLiteral("前の")));
-    const auto entries = [&game] {
-        QStringList list;
-        for (const QFileInfo &entry :
-             QDir(game.path(QStringLiteral("txt"))).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden))
-            list << entry.fileName() + u' ' + QString::number(entry.size()) + u' ' + QString::number(entry.isSymLink());
-        return list;
-    };
-    const QStringList before = entries();
+    const QStringList before = folderEntries(game.path(QStringLiteral("txt")));
 
     const auto outcome = [&]() -> int {
         if (what == QLatin1String("unreadable")) {
@@ -369,7 +391,11 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
         Fom &w = game.window();
         w.Lst[2]->setListIndex(0);  // 前の0, creature 00
         w.Lst_Click(2);
-        return !w.E->picture().isNull() || !w.LblSee->caption().isEmpty() ? 2 : 0;
+        if (!w.E->picture().isNull() || !w.LblSee->caption().isEmpty())
+            return 2;
+        if (copied && game.readBytes(kAlbum + QStringLiteral(".bak2")).isEmpty())
+            return 4;
+        return readPlayableMidi(game.path(QStringLiteral("bgm/bgm.mid"))).isEmpty() ? 0 : 5;
     };
     const int result = what == QLatin1String("unreadable") ? inChild([&] {
         const int r = outcome();
@@ -378,7 +404,8 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
         return r;
     })
                                                            : outcome();
-    QVERIFY2(result == 0, qPrintable(QStringLiteral("1 played on, 2 a picture or description shown, 3 not said; got %1").arg(result)));
+    QVERIFY2(result == 0, qPrintable(QStringLiteral("1 played on, 2 a picture or description shown, 3 not said, 4 no copy kept, "
+                                           "5 music read; got %1").arg(result)));
     if (what != QLatin1String("unreadable")) {
         QCOMPARE(game.messages.shown.size(), said.isEmpty() ? 0 : 1);
         if (!said.isEmpty())
@@ -386,7 +413,7 @@ void TestAlbumFile::filesThatAreNotFilesAreNeverWaitedOn()
     }
     // Refused, the album and its folder are as they were.
     if (!said.isEmpty() && !file.startsWith(QLatin1String("txt/opn")))
-        QCOMPARE(entries(), before);
+        QCOMPARE(folderEntries(game.path(QStringLiteral("txt"))), before);
 }
 
 void TestAlbumFile::killedSavesLeaveTheOldAlbumOrTheNew()
@@ -495,14 +522,23 @@ void TestAlbumFile::aLinkedAlbumStaysLinked()
     const QString target = game.path(QStringLiteral("dotfiles/shashin/album"));
     game.writeBytes(QStringLiteral("dotfiles/shashin/album"), albumBytes(3, QStringLiteral("前の")));
     QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    QVERIFY(QFile::link(QStringLiteral("../dotfiles/shashin/album"), game.path(kAlbum)));
+    // Through a link to a link, the one the player switches between albums with.
+    QVERIFY(QFile::link(QStringLiteral("shashin/album"), game.path(QStringLiteral("dotfiles/current"))));
+    QVERIFY(QFile::link(QStringLiteral("../dotfiles/current"), game.path(kAlbum)));
     game.startPlaying();
     QCOMPARE(game.window().Lst[2]->listCount(), 3);
+    // The album is locked where it is, whichever way it is reached.
+    AlbumLock other(target);
+    QCOMPARE(other.lock(), AlbumLock::HeldElsewhere);
     game.window().Lst[2]->clearRows();
     game.window().Lst[3]->clearRows();
     game.window().albumChanged();
 
-    QCOMPARE(QFileInfo(game.path(kAlbum)).symLinkTarget(), target);
+    const auto linksTo = [&game](const char *link) {
+        return QString::fromStdString(std::filesystem::read_symlink(game.path(QLatin1String(link)).toStdString()).string());
+    };
+    QCOMPARE(linksTo("txt/abm.dat"), QStringLiteral("../dotfiles/current"));
+    QCOMPARE(linksTo("dotfiles/current"), QStringLiteral("shashin/album"));
     QCOMPARE(game.readBytes(QStringLiteral("dotfiles/shashin/album")), QByteArray());
     QCOMPARE(QFile::permissions(target) & 0x0777, QFileDevice::ReadUser | QFileDevice::WriteUser);
     QCOMPARE(QDir(game.path(QStringLiteral("dotfiles/shashin"))).entryList(QDir::Files), QStringList{"album"});
@@ -525,28 +561,51 @@ void TestAlbumFile::oneGamePerAlbum()
             return messages.shown.size() == boxes ? 0 : 2;
         };
     };
-    const QString lockPath = game.path(kAlbum + QStringLiteral(".lock"));
 
-    // A game that holds the album but does not answer: the player is told. (One
-    // that was killed leaves its lock to the next: the launch suite sees to that.)
-    QLockFile held(lockPath);
-    QVERIFY(held.tryLock(0));
-    QCOMPARE(inChild(second(1)), 0);
-    held.unlock();
+    // Runs the second game while this one answers; its exit status, -1 if it
+    // was still waiting after 10 s.
+    const auto whileAnswering = [](const std::function<int()> &body) {
+        const pid_t child = fork();
+        if (child == 0)
+            _exit(body());
+        int status = -1;
+        const bool ended = QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, 10000);
+        if (!ended) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+
+    // A game that holds the album and never finishes its answer: the player is
+    // told after one deadline, however the bytes trickle in. (One that was killed
+    // leaves its lock to the next: the launch suite sees to that.)
+    const int held = ::open(QFile::encodeName(game.path(QStringLiteral("txt"))).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+    AlbumLock where(game.path(kAlbum));
+    QCOMPARE(where.lock(), AlbumLock::HeldElsewhere);
+    QLocalServer trickling;
+    QLocalServer::removeServer(where.serverName());
+    QVERIFY(trickling.listen(where.serverName()));
+    QTimer drip;
+    connect(&drip, &QTimer::timeout, &trickling, [&trickling] {
+        for (QLocalSocket *peer : trickling.findChildren<QLocalSocket *>())
+            peer->write("r");
+    });
+    drip.start(200);  // slower than the longest answer could fill in time
+    QElapsedTimer waited;
+    waited.start();
+    QCOMPARE(whileAnswering(second(1)), 0);
+    QVERIFY2(waited.elapsed() < 6000, qPrintable(QString::number(waited.elapsed())));
+    trickling.close();
+    ::close(held);
 
     game.start();
     Fom &first = game.window();
     first.showMinimized();
     // The first game is in the middle of a save.
     game.writeBytes(kAlbum + QStringLiteral(".saving-Ab12Cd"), "x,00\r\n");
-    const pid_t child = fork();
-    if (child == 0)
-        _exit(second(0)());
-    int status = -1;
-    bool ended = false;
-    QTRY_VERIFY_WITH_TIMEOUT(ended || (ended = waitpid(child, &status, WNOHANG) == child), 10000);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(whileAnswering(second(0)), 0);
     QTRY_VERIFY(!first.isMinimized());
     QVERIFY(QFile::exists(game.path(kAlbum + QStringLiteral(".saving-Ab12Cd"))));
     QCOMPARE(game.readBytes(kAlbum), old);

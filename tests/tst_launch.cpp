@@ -1,3 +1,4 @@
+#include "core/albumlock.h"
 #include "core/gamefolders.h"
 #include "platform/codepage.h"
 #include "platform/quitsignals.h"
@@ -15,8 +16,14 @@
 #include <QTest>
 
 #include <csignal>
+#include <functional>
+#include <optional>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +40,10 @@ private slots:
     void playerFolderFollowsTheXdgRules();
     void quitSignalsReachTheLoop();
     void secondGameBringsTheFirstForward();
+    void onlyThePlayerTalksToTheGame_data();
+    void onlyThePlayerTalksToTheGame();
+    void quitSignalAtAStartUpBox_data();
+    void quitSignalAtAStartUpBox();
     void endingsThatAreNotThePlayers_data();
     void endingsThatAreNotThePlayers();
     void soundServersNeverHoldTheGame_data();
@@ -157,39 +168,173 @@ void TestLaunch::quitSignalsReachTheLoop()
     QCOMPARE(WTERMSIG(status), SIGTERM);
 }
 
-namespace {
-
-qint64 lockHolder(const GameCopy &copy)
-{
-    QFile lock(copy.albumPath() + QStringLiteral(".lock"));
-    return lock.open(QIODevice::ReadOnly) ? lock.readLine().trimmed().toLongLong() : 0;
-}
-
-} // namespace
-
 void TestLaunch::secondGameBringsTheFirstForward()
 {
     GameCopy copy;
+    // What earlier versions locked with: nothing now, however damaged.
+    QFile oldLock(copy.albumPath() + QStringLiteral(".lock"));
+    QVERIFY(oldLock.open(QIODevice::WriteOnly));
+    oldLock.close();
     const auto first = copy.start();
-    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(copy), first->processId(), 20000);
-    // The second game reaches the first and leaves at once, satisfied; had it
-    // not, it would wait on a box that nobody answers here.
-    const auto second = copy.start();
+    QTRY_COMPARE_WITH_TIMEOUT(copy.lockHolder(), first->processId(), 20000);
+    // The second game, from a copy whose album is a link to a link to the first's,
+    // reaches the first and leaves at once, satisfied; had it not, it would wait on
+    // a box that nobody answers here.
+    GameCopy linked;
+    QVERIFY(QFile::link(copy.albumPath(), linked.path(QStringLiteral("txt/link"))));
+    QVERIFY(QFile::link(QStringLiteral("link"), linked.albumPath()));
+    const auto second = linked.start();
     QVERIFY(second->waitForFinished(20000));
     QCOMPARE(second->exitStatus(), QProcess::NormalExit);
     QCOMPARE(second->exitCode(), 0);
-    QCOMPARE(first->state(), QProcess::Running);
-    QCOMPARE(lockHolder(copy), first->processId());
+    QCOMPARE(copy.lockHolder(), first->processId());  // still running: the state QProcess reports may lag
 
-    // A game that was killed leaves its lock behind: the next one takes it over.
+    // The lock of a game that was killed goes with it.
     first->kill();
     QVERIFY(first->waitForFinished());
     const auto third = copy.start();
-    QTRY_COMPARE_WITH_TIMEOUT(lockHolder(copy), third->processId(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(copy.lockHolder(), third->processId(), 20000);
     third->terminate();
     QVERIFY(third->waitForFinished(20000));
     QCOMPARE(third->exitCode(), 0);
     QVERIFY(!copy.albumLocked());
+}
+
+void TestLaunch::onlyThePlayerTalksToTheGame_data()
+{
+    QTest::addColumn<int>("runtimeMode");  // of XDG_RUNTIME_DIR; 0: unset
+    QTest::addColumn<int>("ownMode");      // of shashin-<uid> in the temporary folder, made first; 0: not made
+    QTest::addColumn<QString>("socketIn"); // "runtime", "own", or empty: no socket at all
+    QTest::newRow("the runtime folder") << 0700 << 0 << "runtime";
+    QTest::newRow("a runtime folder others can enter") << 0755 << 0 << "own";
+    QTest::newRow("no runtime folder") << 0 << 0 << "own";
+    QTest::newRow("a folder of its own that others can write") << 0 << 0777 << "";
+}
+
+// Whoever could put a socket where the game looks for it could answer in its place.
+void TestLaunch::onlyThePlayerTalksToTheGame()
+{
+    QFETCH(int, runtimeMode);
+    QFETCH(int, ownMode);
+    QFETCH(QString, socketIn);
+    QTemporaryDir dir;
+    const QString runtime = dir.filePath(QStringLiteral("runtime"));
+    const QString own = dir.filePath(QStringLiteral("tmp/shashin-%1").arg(geteuid()));
+    QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(own) && QDir().mkpath(dir.filePath(QStringLiteral("album"))));
+    QVERIFY(::chmod(QFile::encodeName(runtime).constData(), mode_t(runtimeMode)) == 0);
+    if (ownMode != 0)
+        QVERIFY(::chmod(QFile::encodeName(own).constData(), mode_t(ownMode)) == 0);
+    else
+        QVERIFY(QDir().rmdir(own));
+    const auto set = [](const char *name, const std::optional<QByteArray> &value) {
+        const std::optional<QByteArray> old = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+        return old;
+    };
+    const auto oldRuntime = set("XDG_RUNTIME_DIR", runtimeMode != 0 ? std::optional(QFile::encodeName(runtime)) : std::nullopt);
+    const auto oldTemp = set("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
+    AlbumLock lock(dir.filePath(QStringLiteral("album/abm.dat")));
+    const AlbumLock::State state = lock.lock();
+    set("XDG_RUNTIME_DIR", oldRuntime);
+    set("TMPDIR", oldTemp);
+    QCOMPARE(state, AlbumLock::Held);
+    const QString folder = socketIn == QLatin1String("runtime") ? runtime : socketIn == QLatin1String("own") ? own : QString();
+    QCOMPARE(lock.serverName().isEmpty() ? QString() : QFileInfo(lock.serverName()).path(), folder);
+    struct stat made = {};
+    if (socketIn == QLatin1String("own"))
+        QVERIFY(::stat(QFile::encodeName(own).constData(), &made) == 0 && (made.st_mode & 077) == 0);
+}
+
+namespace {
+
+// An album of `rows` rows in the copy, all of which a save writes back as they are.
+void writeAlbum(const GameCopy &copy, int rows)
+{
+    QByteArray album;
+    for (int i = 0; i < rows; ++i)
+        album += codepage::encode(QStringLiteral("生き物%1,%1\r\n").arg(i, 2, 10, QLatin1Char('0')));
+    QFile file(copy.albumPath());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(album) == album.size());
+}
+
+bool quitSignalHandled(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return line.mid(7).trimmed().toULongLong(nullptr, 16) & (1ULL << (SIGTERM - 1));
+    }
+    return false;
+}
+
+} // namespace
+
+void TestLaunch::quitSignalAtAStartUpBox_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+    QTest::newRow("the album cannot be read: SIGTERM") << "fifo" << int(SIGTERM) << 1;
+    QTest::newRow("the names cannot be read: SIGHUP") << "names" << int(SIGHUP) << 1;
+    QTest::newRow("another game has the album: SIGINT") << "held" << int(SIGINT) << 0;
+    QTest::newRow("the album's folder cannot be locked: SIGTERM") << "unlockable" << int(SIGTERM) << 1;
+}
+
+// A box at start-up waits for a player who is not there: the signal ends the
+// game, and the album it never loaded stays as it was.
+void TestLaunch::quitSignalAtAStartUpBox()
+{
+    QFETCH(QString, what);
+    QFETCH(int, signal);
+    QFETCH(int, status);
+    GameCopy copy;
+    const QString txt = copy.path(QStringLiteral("txt"));
+    if (what == QLatin1String("fifo"))
+        QCOMPARE(mkfifo(QFile::encodeName(copy.albumPath()).constData(), 0644), 0);
+    else
+        writeAlbum(copy, 3);
+    if (what == QLatin1String("names")) {
+        QFile names(copy.path(QStringLiteral("txt/name.dat")));
+        QVERIFY(names.resize(10));
+    }
+    int holder = -1;
+    if (what == QLatin1String("held")) {
+        holder = ::open(QFile::encodeName(txt).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+    }
+    const QStringList before = folderEntries(txt);
+    // A folder that can be entered and written but not opened: as another user
+    // where the suite runs as root, for whom nothing is refused.
+    std::function<void()> asOther;
+    if (what == QLatin1String("unlockable")) {
+        QVERIFY(QFile::setPermissions(txt, QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ExeGroup
+                                               | QFileDevice::ExeOther));
+        if (geteuid() == 0) {
+            QVERIFY(QFile::setPermissions(copy.path(QStringLiteral(".")), QFileDevice::Permissions(0x7555)));
+            QVERIFY(::chown(QFile::encodeName(txt).constData(), 65534, 65534) == 0);
+            asOther = [] {
+                if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+                    _exit(98);
+            };
+        }
+    }
+
+    const auto game = copy.start({}, asOther);
+    QTRY_VERIFY_WITH_TIMEOUT(quitSignalHandled(game->processId()), 20000);
+    QTest::qWait(500);  // the box is up by now; were it not, the signal would wait for it
+    QVERIFY(::kill(pid_t(game->processId()), signal) == 0);
+    QVERIFY(game->waitForFinished(20000));
+    if (holder >= 0)
+        ::close(holder);
+    QVERIFY(QFile::setPermissions(txt, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QCOMPARE(game->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(game->exitCode(), status);
+    QCOMPARE(folderEntries(txt), before);
 }
 
 void TestLaunch::endingsThatAreNotThePlayers_data()
@@ -198,7 +343,6 @@ void TestLaunch::endingsThatAreNotThePlayers_data()
     QTest::addColumn<int>("sizeLimit");   // bytes a file may grow to; -1: none
     QTest::addColumn<int>("status");
     QTest::newRow("SIGTERM: saved") << int(SIGTERM) << -1 << 0;
-    // The lock beside the album is smaller than the album.
     QTest::newRow("SIGHUP, a save that fails") << int(SIGHUP) << 200 << 1;
     QTest::newRow("SIGINT, a save that fails") << int(SIGINT) << 300 << 1;
     QTest::newRow("the X server goes away") << 0 << -1 << 1;
@@ -210,13 +354,8 @@ void TestLaunch::endingsThatAreNotThePlayers()
     QFETCH(int, sizeLimit);
     QFETCH(int, status);
     GameCopy copy;
-    QByteArray album;
-    for (int i = 0; i < 30; ++i)
-        album += codepage::encode(QStringLiteral("生き物%1,%1\r\n").arg(i, 2, 10, QLatin1Char('0')));
-    {
-        QFile file(copy.albumPath());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(album) == album.size());
-    }
+    writeAlbum(copy, 30);
+    const QStringList before = folderEntries(copy.path(QStringLiteral("txt")));
 
     std::unique_ptr<XServer> server;
     QProcessEnvironment environment;
@@ -245,11 +384,8 @@ void TestLaunch::endingsThatAreNotThePlayers()
     QVERIFY(game->waitForFinished(20000));
     QCOMPARE(game->exitStatus(), QProcess::NormalExit);
     QCOMPARE(game->exitCode(), status);
-    QCOMPARE(QFile(copy.albumPath()).size(), album.size());
-    QFile file(copy.albumPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), album);
-    QCOMPARE(QDir(copy.path(QStringLiteral("txt"))).entryList({QStringLiteral("*.saving-*")}, QDir::Files), QStringList());
+    // Saved or not, the album is as it was, and no unfinished copy is left.
+    QCOMPARE(folderEntries(copy.path(QStringLiteral("txt"))), before);
     const QString said = QString::fromLocal8Bit(game->readAllStandardError());
     if (status != 0 && signal != 0)
         QVERIFY2(said.contains(copy.albumPath() + QStringLiteral(" に永遠アルバムを保存できませんでした")), qPrintable(said));

@@ -4,7 +4,6 @@
 #include "platform/textfiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -69,10 +68,12 @@ bool backUpAlbum(const QString &readFrom, const QString &albumPath)
     const QByteArray &bytes = album.bytes;
     QDir().mkpath(QFileInfo(albumPath).absolutePath());
     for (int n = 1; n <= kMaxBackups; ++n) {
-        QFile backup(backupPath(albumPath, n));
-        if (!backup.exists())
-            return TextFiles::replaceFile(backup.fileName(), bytes);
-        if (backup.open(QIODevice::ReadOnly) && backup.readAll() == bytes)
+        const QString backup = backupPath(albumPath, n);
+        // Read as the album is: a FIFO or a device by that name is passed by, never waited on.
+        const FileRead earlier = readRegularFile(backup);
+        if (earlier.status == FileRead::Missing)
+            return TextFiles::replaceFile(backup, bytes);
+        if (earlier.ok() && earlier.bytes == bytes)
             return true;  // kept already
     }
     return false;

@@ -112,6 +112,7 @@ bool Fom::Form_Load()
         m_lock.reset();
         return false;
     }
+    m_albumLoaded = true;
 
     static const bool atExit = std::atexit(&Fom::saveAtExit) == 0;
     if (atExit)
@@ -132,9 +133,12 @@ bool Fom::lockAlbum()
         connect(m_lock.get(), &AlbumLock::raiseRequested, this, &Fom::comeToFront);
         return true;
     case AlbumLock::Unavailable:
-        // Where no lock can be made, no save can be either: the save will say so.
-        qCWarning(lcAlbum) << "no lock beside" << m_albumPath;
-        return true;
+        // Unguarded, another game could undo this one's sends, or this one its.
+        m_messages.show(m_lock->folder() + QStringLiteral(" の永遠アルバムにロックを掛けられません（") + m_lock->failure()
+                            + QStringLiteral("）。\r\n") + QStringLiteral("アルバムには手を付けずに終わります。"),
+                        MessageBoxes::Ok);
+        m_lock.reset();
+        return false;
     case AlbumLock::HeldElsewhere:
         break;
     }
@@ -242,8 +246,8 @@ void Fom::Form_Unload()
     BgmTim->setEnabled(false);
 
     m_files.close(FileNo);
-    // The old album stays until a save succeeds.
-    if (!storeAlbum()) {
+    // The old album stays until a save succeeds, and one never seen is never saved over.
+    if (m_albumLoaded && !storeAlbum()) {
         m_albumSaveFailed = true;
         tellSaveFailed();
     }

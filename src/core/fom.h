@@ -52,9 +52,9 @@ public:
     ~Fom() override;
 
     // Start-up. False when the game must not go on: the creature names cannot be
-    // read, the album is there but cannot be read (the message has been shown),
-    // or another game has the album (see anotherGameIsOpen). The window must not
-    // be shown then.
+    // read, the album is there but cannot be read or locked (the message has been
+    // shown), or another game has the album (see anotherGameIsOpen). The window
+    // must not be shown then, and closing it saves nothing.
     bool Form_Load();
     // Start-up found another game on this album: it was asked to come to the front
     // or, when it could not be reached, the player was told.
@@ -202,6 +202,8 @@ private:
     bool m_albumSaveFailed = false;
     std::unique_ptr<AlbumLock> m_lock;
     bool m_anotherGameOpen = false;
+    // Start-up read the album and took it: from then on, and only then, the lists are its rows.
+    bool m_albumLoaded = false;
     bool m_albumDirty = false;  // the lists hold what the file does not yet
     bool m_saveFailureTold = false;
     bool m_unattended = false;

@@ -23,8 +23,10 @@ QString tooLarge(qint64 maxSize)
     return QStringLiteral("%1 MiB を超える大きさです").arg(maxSize >> 20);
 }
 
+} // namespace
+
 #ifdef Q_OS_UNIX
-QString reasonFor(int error)
+QString fileErrorReason(int error)
 {
     switch (error) {
     case EACCES:
@@ -40,7 +42,11 @@ QString reasonFor(int error)
         return QString::fromLocal8Bit(std::strerror(error));
     }
 }
+#endif
 
+namespace {
+
+#ifdef Q_OS_UNIX
 class Descriptor
 {
 public:
@@ -75,11 +81,11 @@ FileRead readRegularFile(const QString &path, qint64 maxSize)
         struct stat link = {};
         if (error == ENOENT && ::lstat(name.constData(), &link) != 0)
             return {};
-        return refused(reasonFor(error));
+        return refused(fileErrorReason(error));
     }
     struct stat info = {};
     if (::fstat(file.get(), &info) != 0)
-        return refused(reasonFor(errno));
+        return refused(fileErrorReason(errno));
     if (!S_ISREG(info.st_mode))
         return refused(S_ISDIR(info.st_mode) ? QStringLiteral("フォルダーです")
                                              : QStringLiteral("通常のファイルではありません"));
@@ -98,7 +104,7 @@ FileRead readRegularFile(const QString &path, qint64 maxSize)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return refused(reasonFor(errno));
+            return refused(fileErrorReason(errno));
         if (n == 0)
             break;
         got += n;

@@ -24,3 +24,8 @@ inline constexpr qint64 kMaxGameFileSize = qint64(64) << 20;
 // Missing only when nothing at all has the name: a link whose target is gone is
 // refused, not missing.
 FileRead readRegularFile(const QString &path, qint64 maxSize = kMaxGameFileSize);
+
+#ifdef Q_OS_UNIX
+// Why a file could not be opened or read, from errno, in the player's words.
+QString fileErrorReason(int error);
+#endif

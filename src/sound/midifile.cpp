@@ -1,6 +1,6 @@
 #include "sound/midifile.h"
 
-#include <QFile>
+#include "platform/regularfile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -155,11 +155,9 @@ bool isPlayableMidi(const QByteArray &bytes, QList<MidiProgram> *programs)
 
 QByteArray readPlayableMidi(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes)
+    // The one reader of the game's files: a FIFO or a device is refused, not waited on by the audio thread.
+    const FileRead file = readRegularFile(path, kMaxFileBytes);
+    if (!file.ok() || !isPlayableMidi(file.bytes))
         return {};
-    QByteArray bytes = file.read(std::min(file.size(), kMaxFileBytes) + 1);
-    if (bytes.size() > kMaxFileBytes || !isPlayableMidi(bytes))
-        return {};
-    return bytes;
+    return file.bytes;
 }

@@ -1,8 +1,14 @@
 #include "support/gamecopy.h"
 
+#include "platform/textfiles.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 GameCopy::GameCopy()
 {
@@ -36,7 +42,41 @@ std::unique_ptr<QProcess> GameCopy::start(const QProcessEnvironment &extra, cons
     return game;
 }
 
-bool GameCopy::albumLocked() const
+qint64 GameCopy::lockHolder() const
 {
-    return QFile::exists(albumPath() + QStringLiteral(".lock"));
+    struct stat folder = {};
+    const QString real = QFileInfo(TextFiles::replacedPath(albumPath())).absolutePath();
+    if (::stat(QFile::encodeName(real).constData(), &folder) != 0)
+        return 0;
+    // "1: FLOCK  ADVISORY  WRITE 4242 08:01:1234 0 EOF": the device in hex, the inode in decimal.
+    const QByteArray id = QByteArray::number(major(folder.st_dev), 16).rightJustified(2, '0') + ':'
+                          + QByteArray::number(minor(folder.st_dev), 16).rightJustified(2, '0') + ':'
+                          + QByteArray::number(quint64(folder.st_ino));
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly | QIODevice::Text))
+        return 0;
+    for (const QByteArray &line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 5 && fields[1] == "FLOCK" && fields[5] == id)
+            return fields[4].toLongLong();
+    }
+    return 0;
+}
+
+QStringList folderEntries(const QString &folder)
+{
+    QStringList list;
+    const auto filter = QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot;
+    for (const QFileInfo &entry : QDir(folder).entryInfoList(filter)) {
+        const bool regular = entry.isFile() && !entry.isSymLink();
+        QFile file(entry.filePath());
+        const bool small = regular && entry.size() <= 4096 && file.open(QIODevice::ReadOnly);
+        list << QStringLiteral("%1 %2%3 %4 %5")
+                    .arg(entry.fileName())
+                    .arg(int(entry.isSymLink()))
+                    .arg(int(regular))
+                    .arg(entry.size())
+                    .arg(QString::fromLatin1(small ? file.readAll().toHex() : QByteArray()));
+    }
+    return list;
 }

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -21,9 +22,15 @@ public:
     // Starts a game of this copy; `beforeExec` runs in the child, before the game.
     std::unique_ptr<QProcess> start(const QProcessEnvironment &extra = {},
                                      const std::function<void()> &beforeExec = {}) const;
-    // Whether a game of this copy holds its album: it is up and playing.
-    bool albumLocked() const;
+    // The process that holds the lock on this copy's album, 0 for none: a game
+    // that holds it is up and playing. Seen from /proc/locks, without taking it.
+    qint64 lockHolder() const;
+    bool albumLocked() const { return lockHolder() != 0; }
 
 private:
     QTemporaryDir m_dir;
 };
+
+// What a folder holds, to compare before and after: each entry's name, whether
+// it is a link, a regular file or neither, its size, and the bytes of small files.
+QStringList folderEntries(const QString &folder);
