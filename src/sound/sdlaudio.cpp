@@ -1,8 +1,8 @@
 #include "sound/sdlaudio.h"
 
+#include "platform/regularfile.h"
 #include "sound/musicsynth.h"
 
-#include <QFile>
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -241,10 +241,14 @@ std::chrono::milliseconds SdlAudioBackend::musicSteadyFor() const
 
 void SdlAudioBackend::playCry(const QString &path)
 {
+    // Read as every game file is: a FIFO or a device under a cry's name is
+    // refused at once rather than waited on with the device held.
+    const FileRead file = readRegularFile(path);
     std::lock_guard lock(m_deviceMutex);
     if (!openDevice())
         return;
-    Mix_Chunk *next = Mix_LoadWAV(QFile::encodeName(path).constData());
+    Mix_Chunk *next = file.ok() ? Mix_LoadWAV_RW(SDL_RWFromConstMem(file.bytes.constData(), int(file.bytes.size())), 1)
+                                : nullptr;
     // The cry still sounding stops here, so its chunk can go; a missing or broken
     // file leaves silence.
     Mix_HaltChannel(kCryChannel);
