@@ -21,11 +21,6 @@ void fillEternalAlbum(GameFixture &game, int rows)
     game.writeBytes(QStringLiteral("txt/abm.dat"), codepage::encode(text));
 }
 
-void selectRow(ListBox *list, int row)
-{
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-}
-
 void rightPress(ListBox *list, int row)
 {
     const QPoint at = row < 0 ? QPoint(5, list->viewport()->height() - 3)

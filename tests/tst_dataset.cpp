@@ -170,8 +170,8 @@ void TestDataset::sounds()
             peak = std::max(peak, std::abs(int(samples[i])));
             energy += double(samples[i]) * samples[i];
         }
-        // Heard, not clipped, not a lone click, faded in and out, its own.
-        QVERIFY2(count >= 22050 * 3 / 10 && count <= 22050 * 3 / 2, where.constData());
+        // Heard, not clipped, not a lone click, faded in and out, its own (its length
+        // the generator checks).
         QVERIFY2(peak > 16000 && peak < 32767 && std::sqrt(energy / count) > 1000, where.constData());
         QVERIFY2(std::abs(samples[0]) < 300 && std::abs(samples[count - 1]) < 300, where.constData());
         QVERIFY2(!heard.contains(data), where.constData());

@@ -21,18 +21,6 @@ private slots:
     void randomPlay();
 };
 
-namespace {
-
-void clickRow(ListBox *list, int row, Qt::MouseButton button)
-{
-    if (list->listCount() == 0 || !list->isVisible())
-        return;
-    const QPoint at = list->visualItemRect(list->item(row % list->listCount())).center();
-    QTest::mouseClick(list->viewport(), button, {}, at);
-}
-
-} // namespace
-
 void TestSoak::randomPlay_data()
 {
     QTest::addColumn<quint32>("seed");
@@ -82,10 +70,9 @@ void TestSoak::randomPlay()
                 QTest::mouseClick(w.ComMove[1 + chooser.draw(4)], Qt::LeftButton);
                 break;
             case 6:
-                clickRow(w.Lst[0], chooser.draw(100), Qt::LeftButton);
-                break;
             case 7:
-                clickRow(w.Lst[2], chooser.draw(100), chooser.draw(2) ? Qt::LeftButton : Qt::RightButton);
+                if (ListBox *list = w.Lst[chooser.draw(2) * 2]; list->isVisible() && list->listCount() > 0)
+                    selectRow(list, chooser.draw(100) % list->listCount(), chooser.draw(2) ? Qt::LeftButton : Qt::RightButton);
                 break;
             case 8:
                 QTest::keyClick(w.Lst[chooser.draw(2) * 2], chooser.draw(2) ? Qt::Key_Down : Qt::Key_Up);

@@ -56,24 +56,6 @@ private:
     MusicPlayback &m_music;
 };
 
-// The fixture's folder under a window with a sound device of the test's choosing,
-// whose calls are recorded.
-struct OwnWindow
-{
-    OwnWindow(GameFixture &game, std::unique_ptr<AudioBackend> backend)
-        : recording(new RecordingBackend(std::move(backend)))
-        , sound(std::unique_ptr<AudioBackend>(recording))
-        , window({game.dir(), &random, &messages, &sound, {}, {}})
-    {
-    }
-    QStringList &calls() { return recording->calls; }
-    RecordingBackend *recording;  // the sound device's
-    ScriptedRandom random;
-    ScriptedMessages messages;
-    SoundDevice sound;
-    Fom window;
-};
-
 } // namespace
 
 class TestSound : public QObject
@@ -124,31 +106,25 @@ void TestSound::gameSoundComesUpAfterTheFirstPaint()
 void TestSound::stoppedMusicIsRestartedFromItsStart_data()
 {
     QTest::addColumn<bool>("opens");
-    QTest::addColumn<bool>("musicOn");
-    QTest::addColumn<bool>("restarted");
-    QTest::newRow("music on") << true << true << true;
-    QTest::newRow("music off") << true << false << false;
-    QTest::newRow("did not open") << false << true << false;
+    QTest::newRow("opened") << true;
+    QTest::newRow("did not open") << false;
 }
 
 void TestSound::stoppedMusicIsRestartedFromItsStart()
 {
     QFETCH(bool, opens);
-    QFETCH(bool, musicOn);
-    QFETCH(bool, restarted);
     GameFixture game;
     game.backend().openSucceeds = opens;
     QVERIFY(game.load());
     Fom &w = game.window();
     w.BgmTim->setEnabled(false);  // the test ticks
-    w.shared().MusicOn = musicOn;
     game.backend().playing = false;
     game.backend().calls.clear();
     w.BgmTim_Timer();
     // The device answers in lower case, "stopped"; what did not open answers nothing.
     // "seek MIDI to start", then "play MIDI from 0".
     const QStringList restart{kLook, kRestart, kRestart, QStringLiteral("playMusic")};
-    QCOMPARE(game.backend().calls, restarted ? restart : opens ? QStringList(kLook) : QStringList());
+    QCOMPARE(game.backend().calls, opens ? restart : QStringList());
 }
 
 void TestSound::theGamesMusicLoopsOncePerEndAndRestsBetween()
@@ -156,16 +132,15 @@ void TestSound::theGamesMusicLoopsOncePerEndAndRestsBetween()
     if (gameSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
     MusicPlayback music(gameSoundFont(), kRate);
-    GameFixture game;
+    GameFixture game(std::make_unique<OfflineBackend>(music));
     game.writeBytes(QStringLiteral("bgm/bgm.mid"), fromDataSet(QStringLiteral("bgm/bgm.mid")));
-    OwnWindow own(game, std::make_unique<OfflineBackend>(music));
-    QVERIFY(own.window.Form_Load());
+    QVERIFY(game.load());
     // Mixed faster than it is heard, it would run into its own rendering.
     QTRY_VERIFY_WITH_TIMEOUT(music.rendered(), 30000);
     // The test is the clock: buffer after buffer as the device takes them, and a look
     // whenever the game's timer, as the game set it, would wake; ticks bunch at half
     // their period, as when it runs late, so some fall before a restart is taken up.
-    GameTimer &timer = *own.window.BgmTim;
+    GameTimer &timer = *game.window().BgmTim;
     const QTimer *wake = timer.findChild<QTimer *>();
     QVERIFY(wake);
     std::vector<std::int16_t> buffer(2 * kBlock);
@@ -184,9 +159,9 @@ void TestSound::theGamesMusicLoopsOncePerEndAndRestsBetween()
         while (nextLook <= now) {
             timer.setEnabled(false);  // a tick of its own, as when the timer fires
             timer.setEnabled(true);
-            own.calls().clear();
-            own.window.BgmTim_Timer();
-            if (own.calls().contains(kRestart))
+            game.backend().calls.clear();
+            game.window().BgmTim_Timer();
+            if (game.backend().calls.contains(kRestart))
                 restarts << now;
             longestRest = std::max(longestRest, wake->interval());
             nextLook += wake->interval() > GameTimer::kMinimumPeriodMs ? wake->interval() / 1000.0 : 0.0075;
@@ -241,11 +216,9 @@ void TestSound::aDeviceComingUpLateMissesNothing()
 {
     QFETCH(bool, device);
     QFETCH(int, triesFailing);
-    GameFixture game;
-    game.writeBytes(QStringLiteral("bgm/bgm.mid"), fromDataSet(QStringLiteral("bgm/bgm.mid")));
     std::atomic_bool release{false};
     RecordingBackend *recording = nullptr;
-    OwnWindow own(game, std::make_unique<DeferredAudioBackend>([&](const std::atomic_bool &) {
+    GameFixture game(std::make_unique<DeferredAudioBackend>([&](const std::atomic_bool &) {
         while (!release)
             std::this_thread::sleep_for(1ms);
         if (triesFailing-- > 0)  // no sound server yet: tried again a little later
@@ -253,25 +226,26 @@ void TestSound::aDeviceComingUpLateMissesNothing()
         recording = device ? new RecordingBackend(std::make_unique<SilentBackend>()) : nullptr;
         return std::unique_ptr<AudioBackend>(recording);
     }));
-    Fom &w = own.window;
-    QVERIFY(w.Form_Load());
+    game.writeBytes(QStringLiteral("bgm/bgm.mid"), fromDataSet(QStringLiteral("bgm/bgm.mid")));
+    QVERIFY(game.load());
+    Fom &w = game.window();
     w.BgmTim->setEnabled(false);
     w.BgmTim_Timer();  // asked to play and not there yet: it counts as playing
     w.NowBeast = QStringLiteral("03");
     w.Pic_Click();  // nothing to cry with yet: silence
     release = true;
     // Either way the music then plays in silence until told otherwise.
-    QTRY_VERIFY_WITH_TIMEOUT(own.sound.statusSteadyFor() == AudioBackend::kUntilTold && (!device || recording), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(game.sound().statusSteadyFor() == AudioBackend::kUntilTold && (!device || recording), 10000);
     if (recording) {
         QCOMPARE(recording->calls, (QStringList{QStringLiteral("openMusic ") + game.path(QStringLiteral("bgm/bgm.mid")),
                                                 QStringLiteral("playMusic")}));
         recording->playing = false;  // from now on its answers count
     }
-    own.calls().clear();
+    game.backend().calls.clear();
     w.BgmTim_Timer();
     // With no device the music plays on in silence: never restarted, never an error.
-    QCOMPARE(own.calls().contains(kRestart), device);
-    QVERIFY(own.messages.shown.isEmpty());
+    QCOMPARE(game.backend().calls.contains(kRestart), device);
+    QVERIFY(game.messages.shown.isEmpty());
 }
 
 void TestSound::shutDownDoesNotWaitForADeviceStillComingUp_data()
@@ -319,25 +293,24 @@ void TestSound::theDeviceRestsAndEachCryCutsTheLast()
     QFETCH(bool, soundFont);
     if (soundFont && gameSoundFont().isEmpty())
         QSKIP("no General MIDI soundfont installed");
-    GameFixture game;
-    for (const QString &file : {QStringLiteral("bgm/bgm.mid"), QStringLiteral("bgm/29.wav"), QStringLiteral("bgm/00.wav")})
-        game.writeBytes(file, fromDataSet(file));
-    const QString font = soundFont ? gameSoundFont() : game.path(QStringLiteral("none.sf2"));
+    const QString font = soundFont ? gameSoundFont() : QStringLiteral("/nowhere/none.sf2");
     std::atomic_bool came{false};
-    OwnWindow own(game, std::make_unique<DeferredAudioBackend>([font, &came](const std::atomic_bool &cancelled) {
+    GameFixture game(std::make_unique<DeferredAudioBackend>([font, &came](const std::atomic_bool &cancelled) {
         std::unique_ptr<AudioBackend> sdl = SdlAudioBackend::create(font, &cancelled);
         came = sdl != nullptr;
         return sdl;
     }));
+    for (const QString &file : {QStringLiteral("bgm/bgm.mid"), QStringLiteral("bgm/29.wav"), QStringLiteral("bgm/00.wav")})
+        game.writeBytes(file, fromDataSet(file));
     QTRY_VERIFY2_WITH_TIMEOUT(came, "the dummy audio driver should always open", 20000);
     // SDL's device is the process's own: the test looks at it as the mixer does.
     const auto deviceOpen = [] { return Mix_QuerySpec(nullptr, nullptr, nullptr) != 0; };
     QTRY_VERIFY_WITH_TIMEOUT(!deviceOpen(), 5000);  // not woken for silence
-    Fom &w = own.window;
-    QVERIFY(w.Form_Load());
+    QVERIFY(game.load());
+    Fom &w = game.window();
     // The synthesizer plays the music to its end as the device pulls it on in real
     // time; without a soundfont it plays in silence until told otherwise.
-    const auto steady = [&own] { return own.sound.statusSteadyFor(); };
+    const auto steady = [&game] { return game.sound().statusSteadyFor(); };
     QTRY_VERIFY_WITH_TIMEOUT(soundFont ? steady() > 0ms && steady() < AudioBackend::kUntilTold
                                        : steady() == AudioBackend::kUntilTold, 5000);
     w.NowBeast = QStringLiteral("29");
@@ -354,9 +327,9 @@ void TestSound::theDeviceRestsAndEachCryCutsTheLast()
     w.Pic_Click();
     w.NowBeast.clear();  // nothing on show
     w.Pic_Click();
-    QCOMPARE(own.calls().filter(QStringLiteral("playCry")).size(), 4);
-    QTRY_VERIFY(own.calls().count(kLook) >= 3);  // the game's timer looks
-    QVERIFY(!own.calls().contains(kRestart));
+    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")).size(), 4);
+    QTRY_VERIFY(game.backend().calls.count(kLook) >= 3);  // the game's timer looks
+    QVERIFY(!game.backend().calls.contains(kRestart));
 }
 
 QTEST_MAIN(TestSound)

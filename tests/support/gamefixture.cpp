@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QTest>
 
-GameFixture::GameFixture()
+GameFixture::GameFixture(std::unique_ptr<AudioBackend> device)
 {
-    auto backend = std::make_unique<RecordingBackend>();
+    auto backend = std::make_unique<RecordingBackend>(std::move(device));
     m_backend = backend.get();
     m_sound = std::make_unique<SoundDevice>(std::move(backend));
     for (const char *folder : {"txt", "img", "bgm"})
@@ -125,4 +125,9 @@ void GameFixture::writePicture(const QString &key, const char *format, QSize siz
         for (int x = 0; x < size.width() / 2; ++x)
             image.setPixelColor(x, y, QColor(240, 200, 40));
     QVERIFY(image.save(path(QStringLiteral("img/") + key + QStringLiteral(".dat")), format));
+}
+
+void selectRow(ListBox *list, int row, Qt::MouseButton button)
+{
+    QTest::mouseClick(list->viewport(), button, {}, list->visualItemRect(list->item(row)).center());
 }

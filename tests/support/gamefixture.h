@@ -14,7 +14,8 @@
 class GameFixture
 {
 public:
-    GameFixture();
+    // The recording device plays through `device` if given, as the game's would.
+    explicit GameFixture(std::unique_ptr<AudioBackend> device = nullptr);
     ~GameFixture();
 
     QString dir() const { return m_dir.path(); }
@@ -59,3 +60,7 @@ private:
     std::unique_ptr<SoundDevice> m_sound;
     std::unique_ptr<Fom> m_window;
 };
+
+class ListBox;
+// Clicks a row of a list, as the player chooses it.
+void selectRow(ListBox *list, int row, Qt::MouseButton button = Qt::LeftButton);

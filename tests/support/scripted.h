@@ -54,18 +54,40 @@ class RecordingBackend final : public AudioBackend
 {
 public:
     explicit RecordingBackend(std::unique_ptr<AudioBackend> inner = nullptr) : m_inner(std::move(inner)) {}
-    bool openMusic(const QString &path) override;
-    void closeMusic() override;
-    void playMusic() override;
-    void seekMusicToStart() override;
-    bool isMusicPlaying() const override;
-    void playCry(const QString &path) override;
-    std::chrono::milliseconds musicSteadyFor() const override;
+    bool openMusic(const QString &path) override
+    {
+        calls.append(QStringLiteral("openMusic ") + path);
+        return m_inner ? m_inner->openMusic(path) : openSucceeds;
+    }
+    void closeMusic() override { pass(u"closeMusic", &AudioBackend::closeMusic); }
+    void playMusic() override { pass(u"playMusic", &AudioBackend::playMusic); }
+    void seekMusicToStart() override { pass(u"seekMusicToStart", &AudioBackend::seekMusicToStart); }
+    bool isMusicPlaying() const override
+    {
+        calls.append(QStringLiteral("isMusicPlaying"));
+        return playing && (!m_inner || m_inner->isMusicPlaying());
+    }
+    void playCry(const QString &path) override
+    {
+        calls.append(QStringLiteral("playCry ") + path);
+        if (m_inner)
+            m_inner->playCry(path);
+    }
+    std::chrono::milliseconds musicSteadyFor() const override
+    {
+        return m_inner ? m_inner->musicSteadyFor() : std::chrono::milliseconds::zero();
+    }
 
     mutable QStringList calls;  // the game's looks at the music too
     bool playing = true;
     bool openSucceeds = true;
 
 private:
+    void pass(QStringView call, void (AudioBackend::*then)())
+    {
+        calls.append(call.toString());
+        if (m_inner)
+            (m_inner.get()->*then)();
+    }
     std::unique_ptr<AudioBackend> m_inner;
 };
