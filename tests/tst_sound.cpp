@@ -67,8 +67,6 @@ private slots:
     void stoppedMusicIsRestartedFromItsStart_data();
     void stoppedMusicIsRestartedFromItsStart();
     void theGamesMusicLoopsOncePerEndAndRestsBetween();
-    void badMusicIsRefusedAndSilent_data();
-    void badMusicIsRefusedAndSilent();
     void aDeviceComingUpLateMissesNothing_data();
     void aDeviceComingUpLateMissesNothing();
     void shutDownDoesNotWaitForADeviceStillComingUp_data();
@@ -176,31 +174,6 @@ void TestSound::theGamesMusicLoopsOncePerEndAndRestsBetween()
              qPrintable(QStringLiteral("ended at %1 s, restarted at %2 s and %3 s").arg(end).arg(restarts[0]).arg(restarts[1])));
     QCOMPARE(longestRest, 1000);  // the game sleeps while it can, a second at the most
     QVERIFY2(loudest[0] > 300 && loudest[1] > 300, qPrintable(QStringLiteral("%1, %2").arg(loudest[0]).arg(loudest[1])));
-}
-
-void TestSound::badMusicIsRefusedAndSilent_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("missing") << QByteArray();
-    QTest::newRow("a cry") << fromDataSet(QStringLiteral("bgm/00.wav"));
-    QTest::newRow("cut short") << fromDataSet(QStringLiteral("bgm/bgm.mid")).chopped(100);
-}
-
-void TestSound::badMusicIsRefusedAndSilent()
-{
-    QFETCH(QByteArray, bytes);
-    if (gameSoundFont().isEmpty())
-        QSKIP("no General MIDI soundfont installed");
-    MusicPlayback music(gameSoundFont(), kRate);
-    GameFixture game;
-    if (!bytes.isNull())
-        game.writeBytes(QStringLiteral("bgm/bgm.mid"), bytes);
-    QVERIFY(!music.openFile(game.path(QStringLiteral("bgm/bgm.mid"))));
-    QVERIFY(!music.play());  // as the loop would, if it ever took this for stopped music
-    QVERIFY(!music.isPlaying());
-    std::vector<std::int16_t> buffer(2 * kBlock);
-    QVERIFY(!music.mix(buffer.data(), kBlock));
-    QVERIFY(std::all_of(buffer.begin(), buffer.end(), [](std::int16_t s) { return s == 0; }));  // silence
 }
 
 void TestSound::aDeviceComingUpLateMissesNothing_data()
