@@ -47,80 +47,41 @@ class TestStory : public QObject
     Q_OBJECT
 
 private slots:
-    void pagesUntilTheEnd_data();
-    void pagesUntilTheEnd();
-    void storyShapes_data();
-    void storyShapes();
+    void pages_data();
+    void pages();
     void pageFadesInFromBlack();
     void onlyTheRightButtonSkips();
     void endingThatEndsInsideItsStartStartsNoGame();
 };
 
-void TestStory::pagesUntilTheEnd_data()
+void TestStory::pages_data()
 {
-    QTest::addColumn<int>("key");  // 0: the left mouse button
-    QTest::newRow("left button") << 0;
-    QTest::newRow("Space") << int(Qt::Key_Space);
-    QTest::newRow("Return") << int(Qt::Key_Return);
-    QTest::newRow("Enter") << int(Qt::Key_Enter);
-    QTest::newRow("Escape skips the rest") << int(Qt::Key_Escape);
-}
-
-void TestStory::pagesUntilTheEnd()
-{
-    QFETCH(int, key);
-    GameFixture game;
-    game.start();
-    Fom &w = game.window();
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    QCOMPARE(w.Lbl->caption(), kFirstPage);
-    QVERIFY(playing(w));
-    QCOMPARE(QApplication::focusWidget(), w.ComNext);
-    const auto press = [&] {
-        if (key == 0)
-            QTest::mouseClick(w.ComNext, Qt::LeftButton);
-        else
-            QTest::keyClick(w.ComNext, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-    };
-    press();
-    if (key != Qt::Key_Escape) {
-        QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\nopn p2 一\r\nopn p2 二\r\n"));
-        QVERIFY(playing(w));
-        press();  // the line after the last page's empty line is never shown
-    }
-    QVERIFY(playPanelsBack(w));
-    // Where one more Return costs nothing, and 森 is one Tab away.
-    QCOMPARE(QApplication::focusWidget(), w.Lst[2]);
-    QTest::keyClick(w.Lst[2], Qt::Key_Return);
-    QVERIFY(w.Lbl->caption().isEmpty());
-    QTest::keyClick(w.Lst[2], Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), w.Com[0]);
-    QVERIFY(!w.BakSee->isVisibleTo(&w));
-    QVERIFY(game.messages.shown.isEmpty());
-}
-
-void TestStory::storyShapes_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("bytes");  // the opening's file; none: no file
     QTest::addColumn<QStringList>("pages");  // what each press shows, in order
-    QTest::newRow("a page and its empty line only: ends at once") << QByteArray("a\r\n\r\n") << QStringList{};
-    QTest::newRow("one page and one more line") << QByteArray("a\r\nb\r\n\r\nnever\r\n")
-                                                << QStringList{QStringLiteral("\r\na\r\nb\r\n")};
+    QTest::addColumn<int>("key");  // what turns a page; 0: the left mouse button
+    const QByteArray two("a\r\nb\r\n\r\nc\r\n\r\nnever\r\n");  // the line after the last empty one is never shown
+    const QStringList both{QStringLiteral("\r\na\r\nb\r\n"), QStringLiteral("\r\nc\r\n")};
+    QTest::newRow("left button") << two << both << 0;
+    QTest::newRow("Space") << two << both << int(Qt::Key_Space);
+    QTest::newRow("Return") << two << both << int(Qt::Key_Return);
+    QTest::newRow("Enter") << two << both << int(Qt::Key_Enter);
+    QTest::newRow("Escape skips the rest") << two << QStringList{both[0]} << int(Qt::Key_Escape);
+    QTest::newRow("a page and its empty line only: ends at once") << QByteArray("a\r\n\r\n") << QStringList{} << 0;
     QTest::newRow("two empty lines make an empty page") << QByteArray("a\r\n\r\n\r\nx\r\n")
-                                                        << QStringList{QStringLiteral("\r\na\r\n"), QStringLiteral("\r\n")};
+                                                        << QStringList{QStringLiteral("\r\na\r\n"), QStringLiteral("\r\n")} << 0;
     QTest::newRow("lone LF and CR ends") << QByteArray("a\nb\n\nc\r\rz")
-                                         << QStringList{QStringLiteral("\r\na\r\nb\r\n"), QStringLiteral("\r\nc\r\n")};
-    QTest::newRow("no empty line at all") << QByteArray("a\r\nb\r\n") << QStringList{};
+                                         << QStringList{QStringLiteral("\r\na\r\nb\r\n"), QStringLiteral("\r\nc\r\n")} << 0;
+    QTest::newRow("no empty line at all") << QByteArray("a\r\nb\r\n") << QStringList{} << 0;
     // Nothing to show: a box says so, at this game and at every new one.
-    QTest::newRow("empty") << QByteArray("") << QStringList{};
-    QTest::newRow("missing") << QByteArray() << QStringList{};
+    QTest::newRow("empty") << QByteArray("") << QStringList{} << 0;
+    QTest::newRow("missing") << QByteArray() << QStringList{} << 0;
 }
 
-void TestStory::storyShapes()
+void TestStory::pages()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, pages);
+    QFETCH(int, key);
     GameFixture game;
     if (bytes.isNull())
         game.remove(QStringLiteral("txt/opn.dat"));
@@ -128,12 +89,27 @@ void TestStory::storyShapes()
         game.writeBytes(QStringLiteral("txt/opn.dat"), bytes);
     game.start();
     Fom &w = game.window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
     for (const QString &page : pages) {
         QVERIFY(playing(w));
         QCOMPARE(w.Lbl->caption(), page);
-        QTest::mouseClick(w.ComNext, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), w.ComNext);
+        if (key == 0)
+            QTest::mouseClick(w.ComNext, Qt::LeftButton);
+        else
+            QTest::keyClick(w.ComNext, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     }
     QVERIFY(playPanelsBack(w));
+    QVERIFY(!w.BakSee->isVisibleTo(&w));
+    if (!pages.isEmpty()) {
+        // Where one more Return costs nothing, and 森 is one Tab away.
+        QCOMPARE(QApplication::focusWidget(), w.Lst[2]);
+        QTest::keyClick(w.Lst[2], Qt::Key_Return);
+        QVERIFY(w.Lbl->caption().isEmpty());
+        QTest::keyClick(w.Lst[2], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w.Com[0]);
+    }
     const bool nothing = bytes.isEmpty();
     QCOMPARE(game.messages.shown.size(), int(nothing));
     if (nothing) {

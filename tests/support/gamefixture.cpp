@@ -131,3 +131,13 @@ void selectRow(ListBox *list, int row, Qt::MouseButton button)
 {
     QTest::mouseClick(list->viewport(), button, {}, list->visualItemRect(list->item(row)).center());
 }
+
+bool blank(const PictureBox *box)
+{
+    const QImage &surface = box->surface();
+    for (int y = 0; y < surface.height(); ++y)
+        for (int x = 0; x < surface.width(); ++x)
+            if (qAlpha(surface.pixel(x, y)) != 0)
+                return false;
+    return true;
+}

@@ -62,5 +62,8 @@ private:
 };
 
 class ListBox;
+class PictureBox;
+// Nothing drawn on the box: no picture, and not the one before either.
+bool blank(const PictureBox *box);
 // Clicks a row of a list, as the player chooses it.
 void selectRow(ListBox *list, int row, Qt::MouseButton button = Qt::LeftButton);
