@@ -9,11 +9,9 @@
 #include <QTest>
 
 // The story texts: pages and their shapes, the fade the player sees, the
-// next-page button by mouse and keyboard, its right-press skip, an ending that
-// ends at once, and story files that are missing or empty.
+// next-page button by mouse and keyboard, its right-press skip, and story files
+// that are missing or empty.
 namespace {
-
-const QString kFirstPage = QStringLiteral("\r\nopn p1 一\r\nopn p1 二\r\n");
 
 bool playing(const Fom &w)
 {
@@ -50,15 +48,13 @@ private slots:
     void pages_data();
     void pages();
     void pageFadesInFromBlack();
-    void onlyTheRightButtonSkips();
-    void endingThatEndsInsideItsStartStartsNoGame();
 };
 
 void TestStory::pages_data()
 {
     QTest::addColumn<QByteArray>("bytes");  // the opening's file; none: no file
     QTest::addColumn<QStringList>("pages");  // what each press shows, in order
-    QTest::addColumn<int>("key");  // what turns a page; 0: the left mouse button
+    QTest::addColumn<int>("key");  // what turns a page; 0: a left click, -1: a right press
     const QByteArray two("a\r\nb\r\n\r\nc\r\n\r\nnever\r\n");  // the line after the last empty one is never shown
     const QStringList both{QStringLiteral("\r\na\r\nb\r\n"), QStringLiteral("\r\nc\r\n")};
     QTest::newRow("left button") << two << both << 0;
@@ -66,6 +62,7 @@ void TestStory::pages_data()
     QTest::newRow("Return") << two << both << int(Qt::Key_Return);
     QTest::newRow("Enter") << two << both << int(Qt::Key_Enter);
     QTest::newRow("Escape skips the rest") << two << QStringList{both[0]} << int(Qt::Key_Escape);
+    QTest::newRow("a right press skips the rest") << two << QStringList{both[0]} << -1;
     QTest::newRow("a page and its empty line only: ends at once") << QByteArray("a\r\n\r\n") << QStringList{} << 0;
     QTest::newRow("two empty lines make an empty page") << QByteArray("a\r\n\r\n\r\nx\r\n")
                                                         << QStringList{QStringLiteral("\r\na\r\n"), QStringLiteral("\r\n")} << 0;
@@ -97,6 +94,8 @@ void TestStory::pages()
         QCOMPARE(QApplication::focusWidget(), w.ComNext);
         if (key == 0)
             QTest::mouseClick(w.ComNext, Qt::LeftButton);
+        else if (key < 0)
+            QTest::mousePress(w.ComNext, Qt::RightButton);
         else
             QTest::keyClick(w.ComNext, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     }
@@ -149,39 +148,6 @@ void TestStory::pageFadesInFromBlack()
     QTest::mouseClick(w.ComNext, Qt::LeftButton);  // a new page starts from black again
     QCOMPARE(w.Lbl->foreColor(), 0);
     QVERIFY(w.TimLbl->isEnabled());
-}
-
-void TestStory::onlyTheRightButtonSkips()
-{
-    GameFixture game;
-    game.writeLines(QStringLiteral("txt/opn.dat"), GameFixture::story(QStringLiteral("opn"), 5));
-    game.start();
-    Fom &w = game.window();
-    for (Qt::MouseButton button : {Qt::MiddleButton, Qt::LeftButton}) {
-        QTest::mousePress(w.ComNext, button);
-        QCOMPARE(w.Lbl->caption(), kFirstPage);
-        QTest::mouseRelease(w.ComNext, button, {}, QPoint(-5, -5));  // released outside: no click
-    }
-    w.ComNext_MouseDown(3);  // left and right together is not the right button alone
-    QVERIFY(playing(w));
-    QTest::mousePress(w.ComNext, Qt::RightButton);
-    QVERIFY(playPanelsBack(w));
-    QTest::mouseRelease(w.ComNext, Qt::RightButton);
-    QVERIFY(playPanelsBack(w));
-}
-
-void TestStory::endingThatEndsInsideItsStartStartsNoGame()
-{
-    GameFixture game;
-    game.writeBytes(QStringLiteral("txt/badend.dat"), QByteArray("only\r\n\r\n"));
-    game.startPlaying();
-    Fom &w = game.window();
-    w.Lst[0]->addRow(QStringLiteral("現像前"));
-    w.Lst[1]->addRow(QStringLiteral("01"));
-    w.TxtPlay(QStringLiteral("badend"));  // the ending is flagged only after this returns
-    w.EndFlg = true;
-    QVERIFY(playPanelsBack(w));
-    QCOMPARE(w.Lst[0]->listCount(), 1);
 }
 
 QTEST_MAIN(TestStory)
