@@ -64,8 +64,6 @@ class TestSound : public QObject
 
 private slots:
     void gameSoundComesUpAfterTheFirstPaint();
-    void stoppedMusicIsRestartedFromItsStart_data();
-    void stoppedMusicIsRestartedFromItsStart();
     void theGamesMusicLoopsOncePerEndAndRestsBetween();
     void aDeviceComingUpLateMissesNothing_data();
     void aDeviceComingUpLateMissesNothing();
@@ -99,30 +97,6 @@ void TestSound::gameSoundComesUpAfterTheFirstPaint()
     QTRY_VERIFY_WITH_TIMEOUT(sound->musicSteadyFor() > 0ms && sound->musicSteadyFor() < AudioBackend::kUntilTold, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(silence->musicSteadyFor(), AudioBackend::kUntilTold, 20000);
     QVERIFY(sound->isMusicPlaying() && silence->isMusicPlaying());
-}
-
-void TestSound::stoppedMusicIsRestartedFromItsStart_data()
-{
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("opened") << true;
-    QTest::newRow("did not open") << false;
-}
-
-void TestSound::stoppedMusicIsRestartedFromItsStart()
-{
-    QFETCH(bool, opens);
-    GameFixture game;
-    game.backend().openSucceeds = opens;
-    QVERIFY(game.load());
-    Fom &w = game.window();
-    w.BgmTim->setEnabled(false);  // the test ticks
-    game.backend().playing = false;
-    game.backend().calls.clear();
-    w.BgmTim_Timer();
-    // The device answers in lower case, "stopped"; what did not open answers nothing.
-    // "seek MIDI to start", then "play MIDI from 0".
-    const QStringList restart{kLook, kRestart, kRestart, QStringLiteral("playMusic")};
-    QCOMPARE(game.backend().calls, opens ? restart : QStringList());
 }
 
 void TestSound::theGamesMusicLoopsOncePerEndAndRestsBetween()
