@@ -33,11 +33,11 @@ QString GameFixture::path(const QString &relative) const
     return m_dir.filePath(relative);
 }
 
-void GameFixture::writeLines(const QString &relative, const QStringList &lines, const QByteArray &terminator)
+void GameFixture::writeLines(const QString &relative, const QStringList &lines)
 {
     QByteArray bytes;
     for (const QString &line : lines)
-        bytes += codepage::encode(line) + terminator;
+        bytes += codepage::encode(line) + "\r\n";
     writeBytes(relative, bytes);
 }
 

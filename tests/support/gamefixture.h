@@ -21,8 +21,8 @@ public:
     QString dir() const { return m_dir.path(); }
     QString path(const QString &relative) const;
 
-    // Writes lines as code page 932, each followed by `terminator`.
-    void writeLines(const QString &relative, const QStringList &lines, const QByteArray &terminator = "\r\n");
+    // Writes lines as code page 932, each ended by CR LF.
+    void writeLines(const QString &relative, const QStringList &lines);
     void writeBytes(const QString &relative, const QByteArray &bytes);
     QByteArray readBytes(const QString &relative) const;
     void remove(const QString &relative);
