@@ -12,8 +12,8 @@
 
 #include <cmath>
 
-// The window as the player sees it: its controls, their captions and tooltips,
-// the keyboard order, and the proportional layout drawn at several sizes.
+// The window as the player sees it: the proportional layout drawn at several
+// sizes, the scene's panel over the words, and where the focus shows.
 namespace {
 
 // The colour drawn at a point of the window's grid (units, margin included).
