@@ -1,5 +1,4 @@
 #include "core/fom.h"
-#include "platform/codepage.h"
 #include "platform/picturebox.h"
 #include "screen/controls.h"
 #include "sound/midifile.h"
@@ -49,36 +48,11 @@ class TestDataset : public QObject
     Q_OBJECT
 
 private slots:
-    void texts_data();
-    void texts();
     void generatorNamesTheLine_data();
     void generatorNamesTheLine();
     void gameShowsEveryCreature();
     void sounds();
 };
-
-void TestDataset::texts_data()
-{
-    QTest::addColumn<QString>("name");
-    for (const char *name : {"name", "opn", "goodend", "badend"})
-        QTest::newRow(name) << QString::fromLatin1(name);
-    for (int kind = 0; kind < Fom::kKinds; ++kind)
-        QTest::newRow(qPrintable(key(kind))) << key(kind);
-}
-
-// The lines as written, in code page 932, each ended by CR LF. (What a source
-// may hold the generator checks itself, line by line: generatorNamesTheLine.)
-void TestDataset::texts()
-{
-    QFETCH(QString, name);
-    const QStringList lines = written(QStringLiteral("txt/%1.txt").arg(name));
-    const QString text = lines.join(u"\r\n") + QStringLiteral("\r\n");
-    QCOMPARE(readAll(built(QStringLiteral("txt/%1.dat").arg(name))), codepage::encode(text));
-    if (name == u"name")
-        QCOMPARE(QSet<QString>(lines.begin(), lines.end()).size(), Fom::kKinds);
-    // It plays from exactly 5000 円 on: "more than 5000" would be untrue there.
-    QVERIFY(name != u"goodend" || !text.contains(u"超え"));
-}
 
 void TestDataset::generatorNamesTheLine_data()
 {
@@ -131,6 +105,13 @@ void TestDataset::gameShowsEveryCreature()
     QCOMPARE(QProcess::execute(QStringLiteral("cp"), copy), 0);
     for (const QString &album : QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("abm.dat*")}))
         game.remove(QStringLiteral("txt/") + album);
+    // Every text in code page 932 (the game's readings below) and each line ended by CR LF.
+    for (const QString &text : QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("*.dat")})) {
+        const QByteArray bytes = game.readBytes(QStringLiteral("txt/") + text);
+        QVERIFY2(bytes.endsWith("\r\n") && bytes.count('\n') == bytes.count("\r\n"), qPrintable(text));
+    }
+    // It plays from exactly 5000 円 on: "more than 5000" would be untrue there.
+    QVERIFY(!written(QStringLiteral("txt/goodend.txt")).join(u'\n').contains(u"超え"));
     game.start();
     Fom &w = game.window();
     QVERIFY(game.messages.shown.isEmpty());
@@ -138,6 +119,7 @@ void TestDataset::gameShowsEveryCreature()
     w.ComNext_MouseDown(2);
     for (int kind = 0; kind < Fom::kKinds; ++kind) {
         QCOMPARE(w.BeastName[kind], written(QStringLiteral("txt/name.txt")).at(kind));
+        QCOMPARE(std::count(w.BeastName.begin(), w.BeastName.end(), w.BeastName[kind]), 1);  // no two alike
         w.Lst[2]->addRow(w.BeastName[kind]);
         w.Lst[3]->addRow(key(kind));
         w.Lst[2]->setListIndex(kind);

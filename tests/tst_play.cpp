@@ -33,10 +33,10 @@ private slots:
     void roadOfOnePhotograph();
     void cameraButtons_data();
     void cameraButtons();
-    void moneyIsCappedAndMayGoNegative();
     void wholeGameToTheGoodEndingAndAcrossARestart();
     void lastShotChoosesTheEnding_data();
     void lastShotChoosesTheEnding();
+    void endingThatCannotPlayCountsOn_data();
     void endingThatCannotPlayCountsOn();
 };
 
@@ -104,6 +104,11 @@ void TestPlay::roadOfOnePhotograph()
     // On the disk at once: a crash or a lost display now loses nothing.
     QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")), codepage::encode(QStringLiteral("生き物02,02\r\n")));
     QVERIFY(game.messages.shown.isEmpty());
+    // The purse stops at 100000 円, and may go below nothing again.
+    w.m_henka(100010);
+    QCOMPARE(w.LblMoney->caption(), QStringLiteral("100000円"));
+    w.m_henka(-100019);
+    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-19円"));
 }
 
 void TestPlay::cameraButtons_data()
@@ -180,19 +185,6 @@ void TestPlay::cameraButtons()
     QCOMPARE(game.messages.shown.size(), refused ? 1 : 0);
     if (refused)
         QCOMPARE(game.messages.shown[0].text, QStringLiteral("獣が選ばれてないよ"));
-}
-
-void TestPlay::moneyIsCappedAndMayGoNegative()
-{
-    GameFixture game;
-    game.startPlaying();
-    Fom &w = game.window();
-    w.m_henka(95000);
-    w.m_henka(10000);
-    QCOMPARE(w.LblMoney->caption(), QStringLiteral("100000円"));
-    w.m_henka(-100019);
-    QCOMPARE(w.LblMoney->caption(), QStringLiteral("-19円"));
-    QCOMPARE(w.Money, -19);
 }
 
 void TestPlay::wholeGameToTheGoodEndingAndAcrossARestart()
@@ -278,22 +270,39 @@ void TestPlay::lastShotChoosesTheEnding()
     QVERIFY(!w.EndFlg);
 }
 
+void TestPlay::endingThatCannotPlayCountsOn_data()
+{
+    QTest::addColumn<QByteArray>("bytes");  // the bad ending's file; none: no file
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("ends at once") << QByteArray("only\r\n\r\n");
+}
+
 void TestPlay::endingThatCannotPlayCountsOn()
 {
+    QFETCH(QByteArray, bytes);
     GameFixture game;
-    game.remove(QStringLiteral("txt/badend.dat"));
+    if (bytes.isNull())
+        game.remove(QStringLiteral("txt/badend.dat"));
+    else
+        game.writeBytes(QStringLiteral("txt/badend.dat"), bytes);
     game.startPlaying();
     Fom &w = game.window();
+    w.Lst[0]->addRow(QStringLiteral("現像前"));
+    w.Lst[1]->addRow(QStringLiteral("01"));
     w.SyasinCnt = 99;
     game.random.setFallback(0.0f);
     QTest::mouseClick(w.ComMove[0], Qt::LeftButton);
-    QCOMPARE(game.messages.shown.size(), 1);
-    QCOMPARE(game.messages.shown[0].text, w.PathTxt + QStringLiteral("badend.dat not found"));
-    // Back in play, flagged: the next shot tries the ending again, and its end
-    // starts a new game whose opening ends in play, not in one more game.
-    QVERIFY(w.EndFlg && w.BakMove->isVisible());
+    const int boxes = bytes.isNull() ? 1 : 0;
+    QCOMPARE(game.messages.shown.size(), boxes);
+    if (boxes)
+        QCOMPARE(game.messages.shown[0].text, w.PathTxt + QStringLiteral("badend.dat not found"));
+    // Back in play, this game's photographs kept, flagged: the next shot tries the
+    // ending again, and its end starts a new game whose opening ends in play, not
+    // in one more game.
+    QVERIFY(w.EndFlg && w.BakMove->isVisible() && !w.ComNext->isVisible());
+    QCOMPARE(w.Lst[0]->listCount(), 1);
     QTest::mouseClick(w.ComMove[0], Qt::LeftButton);
-    QCOMPARE(game.messages.shown.size(), 2);
+    QCOMPARE(game.messages.shown.size(), 2 * boxes);
     QCOMPARE(w.SyasinCnt, 0);
     QCOMPARE(w.Lbl->caption(), QStringLiteral("\r\nopn p1 一\r\nopn p1 二\r\n"));
     QTest::mouseClick(w.ComNext, Qt::LeftButton);

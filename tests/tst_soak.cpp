@@ -56,38 +56,26 @@ void TestSoak::randomPlay()
             else
                 QTest::mouseClick(w.ComNext, Qt::LeftButton);
         } else {
-            switch (chooser.draw(12)) {
-            case 0:
+            // Weighted: the shutter most, then the other camera buttons and the lists.
+            const int pick = chooser.draw(12);
+            ListBox *list = w.Lst[chooser.draw(2) * 2];
+            if (pick == 0)
                 QTest::mouseClick(w.Com[chooser.draw(4)], Qt::LeftButton);
-                break;
-            case 1:
-            case 2:
-            case 3:
+            else if (pick <= 3)
                 QTest::mouseClick(w.ComMove[0], Qt::LeftButton);
-                break;
-            case 4:
-            case 5:
+            else if (pick <= 5)
                 QTest::mouseClick(w.ComMove[1 + chooser.draw(4)], Qt::LeftButton);
-                break;
-            case 6:
-            case 7:
-                if (ListBox *list = w.Lst[chooser.draw(2) * 2]; list->isVisible() && list->listCount() > 0)
-                    selectRow(list, chooser.draw(100) % list->listCount(), chooser.draw(2) ? Qt::LeftButton : Qt::RightButton);
-                break;
-            case 8:
-                QTest::keyClick(w.Lst[chooser.draw(2) * 2], chooser.draw(2) ? Qt::Key_Down : Qt::Key_Up);
-                break;
-            case 9:
-                if (w.Pic->isVisible())
-                    QTest::mouseClick(w.Pic, Qt::LeftButton);
-                break;
-            case 10:
+            else if (pick <= 7 && list->isVisible() && list->listCount() > 0)
+                selectRow(list, chooser.draw(100) % list->listCount(), chooser.draw(2) ? Qt::LeftButton : Qt::RightButton);
+            else if (pick == 8)
+                QTest::keyClick(list, chooser.draw(2) ? Qt::Key_Down : Qt::Key_Up);
+            else if (pick == 9 && w.Pic->isVisible())
+                QTest::mouseClick(w.Pic, Qt::LeftButton);
+            else if (pick == 11)
+                w.resize(w.width(), 200 + chooser.draw(400));
+            else if (pick == 10) {
                 w.TimLbl_Timer();
                 w.BgmTim_Timer();
-                break;
-            case 11:
-                w.resize(w.width(), 200 + chooser.draw(400));
-                break;
             }
         }
         if (w.SyasinCnt < previousShots)

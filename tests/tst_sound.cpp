@@ -64,11 +64,7 @@ class TestSound : public QObject
 
 private slots:
     void gameSoundComesUpAfterTheFirstPaint();
-    void stoppedMusicIsRestartedFromItsStart_data();
-    void stoppedMusicIsRestartedFromItsStart();
     void theGamesMusicLoopsOncePerEndAndRestsBetween();
-    void badMusicIsRefusedAndSilent_data();
-    void badMusicIsRefusedAndSilent();
     void aDeviceComingUpLateMissesNothing_data();
     void aDeviceComingUpLateMissesNothing();
     void shutDownDoesNotWaitForADeviceStillComingUp_data();
@@ -101,30 +97,6 @@ void TestSound::gameSoundComesUpAfterTheFirstPaint()
     QTRY_VERIFY_WITH_TIMEOUT(sound->musicSteadyFor() > 0ms && sound->musicSteadyFor() < AudioBackend::kUntilTold, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(silence->musicSteadyFor(), AudioBackend::kUntilTold, 20000);
     QVERIFY(sound->isMusicPlaying() && silence->isMusicPlaying());
-}
-
-void TestSound::stoppedMusicIsRestartedFromItsStart_data()
-{
-    QTest::addColumn<bool>("opens");
-    QTest::newRow("opened") << true;
-    QTest::newRow("did not open") << false;
-}
-
-void TestSound::stoppedMusicIsRestartedFromItsStart()
-{
-    QFETCH(bool, opens);
-    GameFixture game;
-    game.backend().openSucceeds = opens;
-    QVERIFY(game.load());
-    Fom &w = game.window();
-    w.BgmTim->setEnabled(false);  // the test ticks
-    game.backend().playing = false;
-    game.backend().calls.clear();
-    w.BgmTim_Timer();
-    // The device answers in lower case, "stopped"; what did not open answers nothing.
-    // "seek MIDI to start", then "play MIDI from 0".
-    const QStringList restart{kLook, kRestart, kRestart, QStringLiteral("playMusic")};
-    QCOMPARE(game.backend().calls, opens ? restart : QStringList());
 }
 
 void TestSound::theGamesMusicLoopsOncePerEndAndRestsBetween()
@@ -176,31 +148,6 @@ void TestSound::theGamesMusicLoopsOncePerEndAndRestsBetween()
              qPrintable(QStringLiteral("ended at %1 s, restarted at %2 s and %3 s").arg(end).arg(restarts[0]).arg(restarts[1])));
     QCOMPARE(longestRest, 1000);  // the game sleeps while it can, a second at the most
     QVERIFY2(loudest[0] > 300 && loudest[1] > 300, qPrintable(QStringLiteral("%1, %2").arg(loudest[0]).arg(loudest[1])));
-}
-
-void TestSound::badMusicIsRefusedAndSilent_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("missing") << QByteArray();
-    QTest::newRow("a cry") << fromDataSet(QStringLiteral("bgm/00.wav"));
-    QTest::newRow("cut short") << fromDataSet(QStringLiteral("bgm/bgm.mid")).chopped(100);
-}
-
-void TestSound::badMusicIsRefusedAndSilent()
-{
-    QFETCH(QByteArray, bytes);
-    if (gameSoundFont().isEmpty())
-        QSKIP("no General MIDI soundfont installed");
-    MusicPlayback music(gameSoundFont(), kRate);
-    GameFixture game;
-    if (!bytes.isNull())
-        game.writeBytes(QStringLiteral("bgm/bgm.mid"), bytes);
-    QVERIFY(!music.openFile(game.path(QStringLiteral("bgm/bgm.mid"))));
-    QVERIFY(!music.play());  // as the loop would, if it ever took this for stopped music
-    QVERIFY(!music.isPlaying());
-    std::vector<std::int16_t> buffer(2 * kBlock);
-    QVERIFY(!music.mix(buffer.data(), kBlock));
-    QVERIFY(std::all_of(buffer.begin(), buffer.end(), [](std::int16_t s) { return s == 0; }));  // silence
 }
 
 void TestSound::aDeviceComingUpLateMissesNothing_data()

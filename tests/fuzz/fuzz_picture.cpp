@@ -12,12 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     game.writeBytes(QStringLiteral("img/00.dat"), fuzzing::bytes(data, size));
     w.Pic->resize(40, 30);
     w.PicShow(QStringLiteral("00"));
-    if (w.E->picture().isNull()) {
-        const QImage &surface = w.Pic->surface();
-        for (int y = 0; y < surface.height(); ++y)
-            for (int x = 0; x < surface.width(); ++x)
-                fuzzing::check(qAlpha(surface.pixel(x, y)) == 0, "no picture leaves the box blank");
-    }
+    fuzzing::check(!w.E->picture().isNull() || blank(w.Pic), "no picture leaves the box blank");
     w.PicShow(QString());  // the layout's repaint at the present size
     return 0;
 }

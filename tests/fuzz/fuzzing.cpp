@@ -34,7 +34,7 @@ void check(bool holds, const char *what)
     std::abort();
 }
 
-void startApplication()
+GameFixture &game()
 {
     static int argc = 1;
     static char name[] = "fuzz";
@@ -42,11 +42,6 @@ void startApplication()
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Torn down at exit, after the window, like the game's own.
     static QApplication application(argc, argv);
-}
-
-GameFixture &game()
-{
-    startApplication();
     static GameFixture fixture;
     static const bool loaded = fixture.load();
     check(loaded, "the window loads");

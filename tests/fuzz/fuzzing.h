@@ -25,9 +25,8 @@ QString writeInput(const QString &name, const std::uint8_t *data, std::size_t si
 // Aborts, so the input is kept, when `holds` is false.
 void check(bool holds, const char *what);
 
-// Creates the application on the offscreen platform, once.
-void startApplication();
-// A loaded, never shown window with scripted draws and answers.
+// A loaded, never shown window with scripted draws and answers, in an
+// application on the offscreen platform, made at the first call.
 GameFixture &game();
 
 } // namespace fuzzing

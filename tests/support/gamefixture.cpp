@@ -33,11 +33,11 @@ QString GameFixture::path(const QString &relative) const
     return m_dir.filePath(relative);
 }
 
-void GameFixture::writeLines(const QString &relative, const QStringList &lines, const QByteArray &terminator)
+void GameFixture::writeLines(const QString &relative, const QStringList &lines)
 {
     QByteArray bytes;
     for (const QString &line : lines)
-        bytes += codepage::encode(line) + terminator;
+        bytes += codepage::encode(line) + "\r\n";
     writeBytes(relative, bytes);
 }
 
@@ -130,4 +130,14 @@ void GameFixture::writePicture(const QString &key, const char *format, QSize siz
 void selectRow(ListBox *list, int row, Qt::MouseButton button)
 {
     QTest::mouseClick(list->viewport(), button, {}, list->visualItemRect(list->item(row)).center());
+}
+
+bool blank(const PictureBox *box)
+{
+    const QImage &surface = box->surface();
+    for (int y = 0; y < surface.height(); ++y)
+        for (int x = 0; x < surface.width(); ++x)
+            if (qAlpha(surface.pixel(x, y)) != 0)
+                return false;
+    return true;
 }

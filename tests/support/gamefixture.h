@@ -21,8 +21,8 @@ public:
     QString dir() const { return m_dir.path(); }
     QString path(const QString &relative) const;
 
-    // Writes lines as code page 932, each followed by `terminator`.
-    void writeLines(const QString &relative, const QStringList &lines, const QByteArray &terminator = "\r\n");
+    // Writes lines as code page 932, each ended by CR LF.
+    void writeLines(const QString &relative, const QStringList &lines);
     void writeBytes(const QString &relative, const QByteArray &bytes);
     QByteArray readBytes(const QString &relative) const;
     void remove(const QString &relative);
@@ -62,5 +62,8 @@ private:
 };
 
 class ListBox;
+class PictureBox;
+// Nothing drawn on the box: no picture, and not the one before either.
+bool blank(const PictureBox *box);
 // Clicks a row of a list, as the player chooses it.
 void selectRow(ListBox *list, int row, Qt::MouseButton button = Qt::LeftButton);
