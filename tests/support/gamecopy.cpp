@@ -1,5 +1,6 @@
 #include "support/gamecopy.h"
 
+#include "platform/codepage.h"
 #include "platform/textfiles.h"
 
 #include <QDir>
@@ -7,8 +8,12 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <csignal>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 GameCopy::GameCopy()
 {
@@ -79,4 +84,25 @@ QStringList folderEntries(const QString &folder)
                     .arg(QString::fromLatin1(small ? file.readAll().toHex() : QByteArray()));
     }
     return list;
+}
+
+QByteArray albumBytes(int rows, const QString &prefix)
+{
+    QString text;
+    for (int i = 0; i < rows; ++i)
+        text += QStringLiteral("%1%2,%3\r\n").arg(prefix).arg(i, 2, 10, QLatin1Char('0')).arg(i % 30, 2, 10, QLatin1Char('0'));
+    return codepage::encode(text);
+}
+
+int inChild(const std::function<int()> &body, int waitMs)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(body());
+    int status = 0;
+    if (!QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, waitMs)) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }

@@ -31,6 +31,15 @@ private:
     QTemporaryDir m_dir;
 };
 
+// An eternal album as the game writes it: `rows` rows "<prefix>NN,KK", KK the
+// row modulo 30 (a creature of the data set), NN the row, two digits at least.
+QByteArray albumBytes(int rows, const QString &prefix = QStringLiteral("生き物"));
+
+// Forks; the child runs `body` and exits with what it returns, while this process
+// answers events. The child's exit status, minus the signal that ended it, or
+// -SIGKILL when it was still running after `waitMs`.
+int inChild(const std::function<int()> &body, int waitMs = 60000);
+
 // What a folder holds, to compare before and after: each entry's name, whether
 // it is a link, a regular file or neither, its size, and the bytes of small files.
 QStringList folderEntries(const QString &folder);
