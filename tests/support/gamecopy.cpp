@@ -106,3 +106,12 @@ int inChild(const std::function<int()> &body, int waitMs)
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
+
+int endedWith(QProcess &game, int signal, int waitMs)
+{
+    if (signal != 0)
+        ::kill(pid_t(game.processId()), signal);
+    if (!game.waitForFinished(waitMs) || game.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return game.exitCode();
+}

@@ -31,6 +31,10 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Sends `signal` to a game (none for 0: it ends by itself) and waits for it to
+// end: its exit status, -1 if it crashed or had not ended after `waitMs`.
+int endedWith(QProcess &game, int signal, int waitMs = 20000);
+
 // An eternal album as the game writes it: `rows` rows "<prefix>NN,KK", KK the
 // row modulo 30 (a creature of the data set), NN the row, two digits at least.
 QByteArray albumBytes(int rows, const QString &prefix = QStringLiteral("生き物"));
