@@ -47,25 +47,25 @@ std::unique_ptr<QProcess> GameCopy::start(const QProcessEnvironment &extra, cons
     return game;
 }
 
-qint64 GameCopy::lockHolder() const
+bool GameCopy::albumLocked() const
 {
     struct stat folder = {};
     const QString real = QFileInfo(TextFiles::replacedPath(albumPath())).absolutePath();
     if (::stat(QFile::encodeName(real).constData(), &folder) != 0)
-        return 0;
+        return false;
     // "1: FLOCK  ADVISORY  WRITE 4242 08:01:1234 0 EOF": the device in hex, the inode in decimal.
     const QByteArray id = QByteArray::number(major(folder.st_dev), 16).rightJustified(2, '0') + ':'
                           + QByteArray::number(minor(folder.st_dev), 16).rightJustified(2, '0') + ':'
                           + QByteArray::number(quint64(folder.st_ino));
     QFile locks(QStringLiteral("/proc/locks"));
     if (!locks.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 0;
+        return false;
     for (const QByteArray &line : locks.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() > 5 && fields[1] == "FLOCK" && fields[5] == id)
-            return fields[4].toLongLong();
+            return true;
     }
-    return 0;
+    return false;
 }
 
 QStringList folderEntries(const QString &folder)

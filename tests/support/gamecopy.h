@@ -22,10 +22,9 @@ public:
     // Starts a game of this copy; `beforeExec` runs in the child, before the game.
     std::unique_ptr<QProcess> start(const QProcessEnvironment &extra = {},
                                      const std::function<void()> &beforeExec = {}) const;
-    // The process that holds the lock on this copy's album, 0 for none: a game
-    // that holds it is up and playing. Seen from /proc/locks, without taking it.
-    qint64 lockHolder() const;
-    bool albumLocked() const { return lockHolder() != 0; }
+    // Whether a game holds the lock on this copy's album: then it is up and
+    // playing. Seen from /proc/locks, without taking it.
+    bool albumLocked() const;
 
 private:
     QTemporaryDir m_dir;
