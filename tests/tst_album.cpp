@@ -3,6 +3,7 @@
 #include "platform/messagebox.h"
 #include "platform/picturebox.h"
 #include "screen/controls.h"
+#include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
 #include <QApplication>
@@ -15,10 +16,7 @@ const QString kClearQuestion = QStringLiteral("枚/全30枚\r\n\r\nクリアー�
 
 void fillEternalAlbum(GameFixture &game, int rows)
 {
-    QString text;
-    for (int i = 0; i < rows; ++i)
-        text += QStringLiteral("生き物%1,%1\r\n").arg(i % 30, 2, 10, QLatin1Char('0'));
-    game.writeBytes(QStringLiteral("txt/abm.dat"), codepage::encode(text));
+    game.writeBytes(QStringLiteral("txt/abm.dat"), albumBytes(rows));
 }
 
 void rightPress(ListBox *list, int row)

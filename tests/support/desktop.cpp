@@ -1,5 +1,6 @@
 #include "support/desktop.h"
 
+#include <QDeadlineTimer>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -67,19 +68,24 @@ XServer::XServer(QSize screen)
         m_display = u':' + QString::fromLatin1(m_server.process->readLine().trimmed());
 }
 
-bool XServer::startWindowManager()
+QString XServer::startWindowManager()
 {
     // Openbox manages windows once it has set out the work area. Now and then it
-    // finds a display that has only just named itself not yet open: it is started
-    // again then.
+    // finds a display that has only just named itself not yet open, and leaves:
+    // it is started again then. A loaded machine may take long: it is waited on
+    // for as long as it runs.
     const auto managing = [this] {
         return x11(m_display, QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_WORKAREA")})
             .contains(u'=');
     };
-    for (int attempt = 0; attempt < 5 && !managing(); ++attempt) {
-        m_manager.process = startProgram(QStringLiteral("openbox"), {}, x11Environment(m_display));
-        static_cast<void>(
-            QTest::qWaitFor([&] { return m_manager.process->state() == QProcess::NotRunning || managing(); }, 10000));
+    QString said;
+    const QDeadlineTimer deadline(120000);
+    for (int attempt = 0; attempt < 5 && !managing() && !deadline.hasExpired(); ++attempt) {
+        m_manager.process = startProgram(QStringLiteral("openbox"), {}, x11Environment(m_display), QProcess::MergedChannels);
+        static_cast<void>(QTest::qWaitFor(
+            [&] { return m_manager.process->state() == QProcess::NotRunning || managing(); },
+            int(qMax<qint64>(deadline.remainingTime(), 1))));
+        said += QString::fromLocal8Bit(m_manager.process->readAll());
     }
-    return managing();
+    return managing() ? QString() : QStringLiteral("openbox did not come up: ") + said;
 }

@@ -43,8 +43,9 @@ public:
     explicit XServer(QSize screen = QSize(1280, 1024));
     QString display() const { return m_display; }
     QProcess &process() { return *m_server.process; }
-    // Starts openbox and waits until it manages windows; false if it never does.
-    bool startWindowManager();
+    // Starts openbox and waits until it manages windows; empty then, else why not,
+    // with what openbox said.
+    QString startWindowManager();
 
 private:
     Stopping m_server;

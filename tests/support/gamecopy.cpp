@@ -1,5 +1,6 @@
 #include "support/gamecopy.h"
 
+#include "platform/codepage.h"
 #include "platform/textfiles.h"
 
 #include <QDir>
@@ -7,8 +8,12 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <csignal>
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 GameCopy::GameCopy()
 {
@@ -42,25 +47,25 @@ std::unique_ptr<QProcess> GameCopy::start(const QProcessEnvironment &extra, cons
     return game;
 }
 
-qint64 GameCopy::lockHolder() const
+bool GameCopy::albumLocked() const
 {
     struct stat folder = {};
     const QString real = QFileInfo(TextFiles::replacedPath(albumPath())).absolutePath();
     if (::stat(QFile::encodeName(real).constData(), &folder) != 0)
-        return 0;
+        return false;
     // "1: FLOCK  ADVISORY  WRITE 4242 08:01:1234 0 EOF": the device in hex, the inode in decimal.
     const QByteArray id = QByteArray::number(major(folder.st_dev), 16).rightJustified(2, '0') + ':'
                           + QByteArray::number(minor(folder.st_dev), 16).rightJustified(2, '0') + ':'
                           + QByteArray::number(quint64(folder.st_ino));
     QFile locks(QStringLiteral("/proc/locks"));
     if (!locks.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 0;
+        return false;
     for (const QByteArray &line : locks.readAll().split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() > 5 && fields[1] == "FLOCK" && fields[5] == id)
-            return fields[4].toLongLong();
+            return true;
     }
-    return 0;
+    return false;
 }
 
 QStringList folderEntries(const QString &folder)
@@ -79,4 +84,34 @@ QStringList folderEntries(const QString &folder)
                     .arg(QString::fromLatin1(small ? file.readAll().toHex() : QByteArray()));
     }
     return list;
+}
+
+QByteArray albumBytes(int rows, const QString &prefix)
+{
+    QString text;
+    for (int i = 0; i < rows; ++i)
+        text += QStringLiteral("%1%2,%3\r\n").arg(prefix).arg(i, 2, 10, QLatin1Char('0')).arg(i % 30, 2, 10, QLatin1Char('0'));
+    return codepage::encode(text);
+}
+
+int inChild(const std::function<int()> &body, int waitMs)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(body());
+    int status = 0;
+    if (!QTest::qWaitFor([&] { return waitpid(child, &status, WNOHANG) == child; }, waitMs)) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+int endedWith(QProcess &game, int signal, int waitMs)
+{
+    if (signal != 0)
+        ::kill(pid_t(game.processId()), signal);
+    if (!game.waitForFinished(waitMs) || game.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return game.exitCode();
 }
