@@ -86,9 +86,11 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -292,7 +294,13 @@ struct Child
 
 using Environment = std::map<std::string, std::string>;
 
-Child spawn(const std::vector<std::string> &command, const Environment &extra, bool pinned = true)
+// The game and the window run as a player runs them: pinned to one core for the
+// rest figures, and never with root's right to raise their own priority, which
+// SDL takes for its audio thread where it can (a desktop's sound servers get
+// theirs from RTKit: they keep it).
+enum class Run { Pinned, Unpinned, Service };
+
+Child spawn(const std::vector<std::string> &command, const Environment &extra, Run run = Run::Pinned)
 {
     std::vector<char *> argv;
     for (const std::string &word : command)
@@ -321,8 +329,10 @@ Child spawn(const std::vector<std::string> &command, const Environment &extra, b
         cpu_set_t cores;
         CPU_ZERO(&cores);
         CPU_SET(kPinnedCore, &cores);
-        if (pinned && !std::getenv("SHASHIN_BENCH_UNPINNED"))
+        if (run == Run::Pinned && !std::getenv("SHASHIN_BENCH_UNPINNED"))
             sched_setaffinity(0, sizeof cores, &cores);
+        if (run != Run::Service)
+            prctl(PR_CAPBSET_DROP, CAP_SYS_NICE, 0, 0, 0);
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(fds[1], 1);
@@ -554,7 +564,7 @@ struct SoundServer
             servers.push_back(spawn({pulseaudio, "--daemonize=no", "--exit-idle-time=-1", "-n", "-L",
                                      std::string("module-null-sink sink_name=") + kSink, "-L",
                                      "module-native-protocol-unix auth-anonymous=1"},
-                                    {{"XDG_RUNTIME_DIR", dir}, {"HOME", dir}}, false));
+                                    {{"XDG_RUNTIME_DIR", dir}, {"HOME", dir}}, Run::Service));
             description = "a PulseAudio of the bench's own (null sink at 44.1 kHz)";
             return waitForFile(socket);
         }
@@ -565,21 +575,21 @@ struct SoundServer
         const Environment session{{"XDG_RUNTIME_DIR", dir}, {"HOME", dir},
                                   {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir + "/bus"}};
         servers.push_back(
-            spawn({program("dbus-daemon"), "--session", "--nofork", "--address=unix:path=" + dir + "/bus"}, session, false));
+            spawn({program("dbus-daemon"), "--session", "--nofork", "--address=unix:path=" + dir + "/bus"}, session, Run::Service));
         if (!waitForFile(dir + "/bus"))
             return false;
-        servers.push_back(spawn({program("pipewire")}, session, false));
+        servers.push_back(spawn({program("pipewire")}, session, Run::Service));
         if (!waitForFile(dir + "/pipewire-0"))
             return false;
-        servers.push_back(spawn({program("wireplumber")}, session, false));
-        servers.push_back(spawn({program("pipewire-pulse")}, session, false));
+        servers.push_back(spawn({program("wireplumber")}, session, Run::Service));
+        servers.push_back(spawn({program("pipewire-pulse")}, session, Run::Service));
         if (!waitForFile(socket))
             return false;
         Child sink = spawn({program("pactl"), "load-module", "module-null-sink", std::string("sink_name=") + kSink}, clients,
-                           false);
+                           Run::Service);
         readLine(sink, 5);
         stop(sink);
-        Child fallback = spawn({program("pactl"), "set-default-sink", kSink}, clients, false);
+        Child fallback = spawn({program("pactl"), "set-default-sink", kSink}, clients, Run::Service);
         readLine(fallback, 2);
         stop(fallback);
         native = base;
@@ -595,7 +605,7 @@ struct SoundServer
     {
         Child pactl = spawn({QStandardPaths::findExecutable(QStringLiteral("pactl")).toStdString(), "list",
                              "sink-inputs"},
-                            clients, false);
+                            clients, Run::Service);
         std::vector<std::string> properties;
         while (const auto line = readLine(pactl, 5)) {
             for (const char *key : {"application.name =", "application.icon_name =", "media.role ="}) {
@@ -622,7 +632,7 @@ struct Recording
         recorder = spawn({QStandardPaths::findExecutable(QStringLiteral("parecord")).toStdString(),
                           std::string("--device=") + kSink + ".monitor", "--raw", "--format=s16le",
                           "--rate=" + std::to_string(kRate), "--channels=2", "--latency-msec=5"},
-                         clients, false);
+                         clients, Run::Service);
         // Recording once the first piece is in.
         const std::int64_t deadline = nowNs() + 5'000'000'000;
         while (frames() == 0 && nowNs() < deadline)
@@ -838,7 +848,7 @@ Dropouts musicUnderLoad(const std::string &game, const SoundServer &server, cons
         }
         busy.push_back(pid);
     }
-    Child child = spawn({game}, gameEnvironment, false);
+    Child child = spawn({game}, gameEnvironment, Run::Unpinned);
     recording.take(seconds);
     if (properties && properties->empty())
         *properties = server.streamProperties();
