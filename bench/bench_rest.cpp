@@ -3,8 +3,8 @@
 //   bench_rest [runs] [seconds at rest]       (defaults: 5 runs, 10 s)
 //
 // Every figure is taken from outside the process, as a system monitor would see
-// it, on children pinned to one core and started in turn (game and window
-// alternate which goes first):
+// it, on children pinned to one core (unless SHASHIN_BENCH_UNPINNED is set, as
+// players run it) and started in turn (game and window alternate which goes first):
 //   start to first paint  fork() to the first paint of the story label (the game,
 //                         with its music) or of the window's label (bare_window)
 //   CPU at rest           time on the CPU of all the process's threads
@@ -57,6 +57,7 @@
 #include "sound/musicsynth.h"
 
 #include "firstpaint.h"
+#include "support/desktop.h"
 
 #include <QApplication>
 #include <QDir>
@@ -85,9 +86,11 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -291,7 +294,13 @@ struct Child
 
 using Environment = std::map<std::string, std::string>;
 
-Child spawn(const std::vector<std::string> &command, const Environment &extra, bool pinned = true)
+// The game and the window run as a player runs them: pinned to one core for the
+// rest figures, and never with root's right to raise their own priority, which
+// SDL takes for its audio thread where it can (a desktop's sound servers get
+// theirs from RTKit: they keep it).
+enum class Run { Pinned, Unpinned, Service };
+
+Child spawn(const std::vector<std::string> &command, const Environment &extra, Run run = Run::Pinned)
 {
     std::vector<char *> argv;
     for (const std::string &word : command)
@@ -320,8 +329,10 @@ Child spawn(const std::vector<std::string> &command, const Environment &extra, b
         cpu_set_t cores;
         CPU_ZERO(&cores);
         CPU_SET(kPinnedCore, &cores);
-        if (pinned)
+        if (run == Run::Pinned && !std::getenv("SHASHIN_BENCH_UNPINNED"))
             sched_setaffinity(0, sizeof cores, &cores);
+        if (run != Run::Service)
+            prctl(PR_CAPBSET_DROP, CAP_SYS_NICE, 0, 0, 0);
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(fds[1], 1);
@@ -478,50 +489,6 @@ double offlineSynthesisPercent(const QString &music)
 
 // --- Where the children run -----------------------------------------------------
 
-// A display of our own when there is none: Xvfb, and openbox on it if installed.
-struct Stage
-{
-    Child server;
-    Child windowManager;
-    std::string name;
-    std::string description;
-
-    ~Stage()
-    {
-        stop(windowManager, SIGTERM);
-        stop(server, SIGTERM);  // lets it remove its lock and socket
-    }
-
-    bool start()
-    {
-        if (const char *display = std::getenv("DISPLAY"); display && *display) {
-            name = display;
-            description = "the display " + name;
-            return true;
-        }
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
-            return false;
-        // Xvfb picks a free display and writes its number to the given descriptor.
-        server = spawn({xvfb.toStdString(), "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
-                       false);
-        const auto number = readLine(server, 10);
-        if (!number || number->empty())
-            return false;
-        name = ":" + *number;
-        description = "Xvfb " + name + " 1280x1024";
-        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
-        if (openbox.isEmpty()) {
-            description += ", no window manager (install openbox)";
-            return true;
-        }
-        windowManager = spawn({openbox.toStdString()}, {{"DISPLAY", name}}, false);
-        sleepSeconds(1);  // managing the screen before the first window maps
-        description += " with openbox";
-        return true;
-    }
-};
-
 // A folder of the game's for the rest runs: the executable linked or copied (it
 // finds its data and its sound module beside itself) under a name of its own, so
 // that nothing aimed at a running "shashin" touches it, and the rest linked,
@@ -597,7 +564,7 @@ struct SoundServer
             servers.push_back(spawn({pulseaudio, "--daemonize=no", "--exit-idle-time=-1", "-n", "-L",
                                      std::string("module-null-sink sink_name=") + kSink, "-L",
                                      "module-native-protocol-unix auth-anonymous=1"},
-                                    {{"XDG_RUNTIME_DIR", dir}, {"HOME", dir}}, false));
+                                    {{"XDG_RUNTIME_DIR", dir}, {"HOME", dir}}, Run::Service));
             description = "a PulseAudio of the bench's own (null sink at 44.1 kHz)";
             return waitForFile(socket);
         }
@@ -608,21 +575,21 @@ struct SoundServer
         const Environment session{{"XDG_RUNTIME_DIR", dir}, {"HOME", dir},
                                   {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + dir + "/bus"}};
         servers.push_back(
-            spawn({program("dbus-daemon"), "--session", "--nofork", "--address=unix:path=" + dir + "/bus"}, session, false));
+            spawn({program("dbus-daemon"), "--session", "--nofork", "--address=unix:path=" + dir + "/bus"}, session, Run::Service));
         if (!waitForFile(dir + "/bus"))
             return false;
-        servers.push_back(spawn({program("pipewire")}, session, false));
+        servers.push_back(spawn({program("pipewire")}, session, Run::Service));
         if (!waitForFile(dir + "/pipewire-0"))
             return false;
-        servers.push_back(spawn({program("wireplumber")}, session, false));
-        servers.push_back(spawn({program("pipewire-pulse")}, session, false));
+        servers.push_back(spawn({program("wireplumber")}, session, Run::Service));
+        servers.push_back(spawn({program("pipewire-pulse")}, session, Run::Service));
         if (!waitForFile(socket))
             return false;
         Child sink = spawn({program("pactl"), "load-module", "module-null-sink", std::string("sink_name=") + kSink}, clients,
-                           false);
+                           Run::Service);
         readLine(sink, 5);
         stop(sink);
-        Child fallback = spawn({program("pactl"), "set-default-sink", kSink}, clients, false);
+        Child fallback = spawn({program("pactl"), "set-default-sink", kSink}, clients, Run::Service);
         readLine(fallback, 2);
         stop(fallback);
         native = base;
@@ -638,7 +605,7 @@ struct SoundServer
     {
         Child pactl = spawn({QStandardPaths::findExecutable(QStringLiteral("pactl")).toStdString(), "list",
                              "sink-inputs"},
-                            clients, false);
+                            clients, Run::Service);
         std::vector<std::string> properties;
         while (const auto line = readLine(pactl, 5)) {
             for (const char *key : {"application.name =", "application.icon_name =", "media.role ="}) {
@@ -665,7 +632,7 @@ struct Recording
         recorder = spawn({QStandardPaths::findExecutable(QStringLiteral("parecord")).toStdString(),
                           std::string("--device=") + kSink + ".monitor", "--raw", "--format=s16le",
                           "--rate=" + std::to_string(kRate), "--channels=2", "--latency-msec=5"},
-                         clients, false);
+                         clients, Run::Service);
         // Recording once the first piece is in.
         const std::int64_t deadline = nowNs() + 5'000'000'000;
         while (frames() == 0 && nowNs() < deadline)
@@ -881,7 +848,7 @@ Dropouts musicUnderLoad(const std::string &game, const SoundServer &server, cons
         }
         busy.push_back(pid);
     }
-    Child child = spawn({game}, gameEnvironment, false);
+    Child child = spawn({game}, gameEnvironment, Run::Unpinned);
     recording.take(seconds);
     if (properties && properties->empty())
         *properties = server.streamProperties();
@@ -983,10 +950,19 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "needs at least %d cores\n", kPinnedCore + 1);
         return 1;
     }
-    Stage display;
-    if (!display.start()) {
-        std::fprintf(stderr, "no DISPLAY and no Xvfb to start (apt-get install xvfb openbox)\n");
-        return 1;
+    // A display of our own when there is none: Xvfb, with openbox if installed.
+    std::string displayName = qEnvironmentVariable("DISPLAY").toStdString();
+    std::string stage = "the display " + displayName;
+    std::optional<XServer> xvfb;
+    if (displayName.empty()) {
+        xvfb.emplace();
+        displayName = xvfb->display().toStdString();
+        if (displayName.empty()) {
+            std::fprintf(stderr, "no DISPLAY and no Xvfb to start (apt-get install xvfb openbox)\n");
+            return 1;
+        }
+        stage = "Xvfb " + displayName + " 1280x1024"
+                + (xvfb->startWindowManager() ? " with openbox" : ", no window manager (install openbox)");
     }
     QTemporaryDir scratch(benchDir + QStringLiteral("/rest-XXXXXX"));
     const QString musicDir = scratch.path() + QStringLiteral("/music");
@@ -998,10 +974,10 @@ int main(int argc, char *argv[])
     const std::string game = (musicDir + u'/' + QLatin1String(kRestingGame)).toStdString();
     const std::string silentGame = (silentDir + u'/' + QLatin1String(kRestingGame)).toStdString();
 
-    const Environment sound{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "dummy"}};
-    const Environment noDevice{{"DISPLAY", display.name}, {"SDL_AUDIODRIVER", "no-such-driver"}};
+    const Environment sound{{"DISPLAY", displayName}, {"SDL_AUDIODRIVER", "dummy"}};
+    const Environment noDevice{{"DISPLAY", displayName}, {"SDL_AUDIODRIVER", "no-such-driver"}};
     SoundServer server;
-    const bool withServer = server.start({{"DISPLAY", display.name}});
+    const bool withServer = server.start({{"DISPLAY", displayName}});
     int cryRate = 22050;
     const std::vector<int> cry = cryLevels(gameDir + QStringLiteral("/bgm/%1.wav").arg(QLatin1String(kCryKey)), &cryRate);
     const std::string load = loadAverage();
@@ -1081,9 +1057,10 @@ int main(int argc, char *argv[])
     std::printf("shashin at rest against a bare Qt window: %d runs (starts: %d), %.0f s at rest after %.0f s, "
                 "medians (min–max)\n",
                 runs, runs * kStartsPerRun, seconds, kSettleSeconds);
-    std::printf("%ld cores, load average %s before and %s after; children pinned to core %d\n",
-                sysconf(_SC_NPROCESSORS_ONLN), load.c_str(), loadAverage().c_str(), kPinnedCore);
-    std::printf("%s; audio: SDL dummy driver\n\n", display.description.c_str());
+    std::printf("%ld cores, load average %s before and %s after; children %s\n", sysconf(_SC_NPROCESSORS_ONLN),
+                load.c_str(), loadAverage().c_str(),
+                std::getenv("SHASHIN_BENCH_UNPINNED") ? "unpinned" : ("pinned to core " + std::to_string(kPinnedCore)).c_str());
+    std::printf("%s; audio: SDL dummy driver\n\n", stage.c_str());
     std::printf("%-34s %-30s %-30s %s\n", "", "game", "bare window", "game / bare");
     row("start to first paint", startGame, startBare, "ms", 1, Compare::Ratio);
     row("CPU at rest, music", cpuMusic, cpuBare, "%", 3, Compare::Ratio);

@@ -303,14 +303,15 @@ namespace {
 class PipeWire
 {
 public:
-    explicit PipeWire(bool sessionManager) : m_sessionManager(sessionManager) {}
+    // `driver`: SDL's own PipeWire backend, or "pulseaudio" through PipeWire's pulse server.
+    PipeWire(bool sessionManager, const QString &driver) : m_sessionManager(sessionManager), m_driver(driver) {}
 
     QProcessEnvironment clients() const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + m_runtime.filePath(QStringLiteral("bus")));
-        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("pipewire"));
+        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), m_driver);
         environment.remove(QStringLiteral("PULSE_SERVER"));
         return environment;
     }
@@ -327,13 +328,16 @@ public:
             return true;
         m_manager.process = startProgram(QStringLiteral("wireplumber"), {}, clients(), QProcess::SeparateChannels, log);
         const auto sink = startProgram(QStringLiteral("pw-cli"), {QStringLiteral("create-node"), QStringLiteral("adapter"), QStringLiteral("{ factory.name=support.null-audio-sink node.name=shashin-test media.class=Audio/Sink object.linger=true audio.position=[FL FR] }")}, clients(), QProcess::SeparateChannels, log);
-        return sink->waitForFinished(5000) && sink->exitCode() == 0;
+        if (m_driver == u"pulseaudio")
+            m_pulse.process = startProgram(QStringLiteral("pipewire-pulse"), {}, clients(), QProcess::SeparateChannels, log);
+        return sink->waitForFinished(5000) && sink->exitCode() == 0
+            && (!m_pulse.process || waitFor([this] { return QFile::exists(m_runtime.filePath(QStringLiteral("pulse/native"))); }));
     }
 
     // As when the server crashes and the desktop starts it again.
     void stop()
     {
-        for (Stopping *stopping : {&m_manager, &m_server}) {
+        for (Stopping *stopping : {&m_pulse, &m_manager, &m_server}) {
             if (stopping->process) {
                 stopping->process->kill();
                 stopping->process->waitForFinished();
@@ -341,7 +345,8 @@ public:
             stopping->process.reset();
         }
         // It leaves its socket behind, which the next one replaces.
-        QFile::remove(m_runtime.filePath(QStringLiteral("pipewire-0")));
+        for (const char *socket : {"pipewire-0", "pulse/native"})
+            QFile::remove(m_runtime.filePath(QLatin1String(socket)));
     }
 
     // The properties of the first stream that plays, as PipeWire has them.
@@ -361,8 +366,9 @@ public:
 
 private:
     bool m_sessionManager;
+    QString m_driver;
     QTemporaryDir m_runtime;  // 0700, as XDG_RUNTIME_DIR must be
-    Stopping m_bus, m_server, m_manager;
+    Stopping m_bus, m_server, m_manager, m_pulse;
 };
 
 } // namespace
@@ -370,16 +376,19 @@ private:
 void TestLaunch::soundServersNeverHoldTheGame_data()
 {
     QTest::addColumn<bool>("sessionManager");
-    QTest::newRow("no session manager: one SIGTERM ends the game") << false;
-    QTest::newRow("the server restarted: the music comes back") << true;
+    QTest::addColumn<QString>("driver");
+    QTest::newRow("no session manager: one SIGTERM ends the game") << false << "pipewire";
+    QTest::newRow("the server restarted: the music comes back") << true << "pipewire";
+    QTest::newRow("through the pulse server, restarted: the music comes back") << true << "pulseaudio";
 }
 
 void TestLaunch::soundServersNeverHoldTheGame()
 {
     QFETCH(bool, sessionManager);
-    if (const QString missing = missingProgram({QStringLiteral("pipewire"), QStringLiteral("wireplumber"), QStringLiteral("pw-cli"), QStringLiteral("pw-dump"), QStringLiteral("dbus-daemon")}); !missing.isEmpty())
+    QFETCH(QString, driver);
+    if (const QString missing = missingProgram({QStringLiteral("pipewire"), QStringLiteral("wireplumber"), QStringLiteral("pw-cli"), QStringLiteral("pw-dump"), QStringLiteral("dbus-daemon"), driver == u"pulseaudio" ? QStringLiteral("pipewire-pulse") : QStringLiteral("pipewire")}); !missing.isEmpty())
         QSKIP(qPrintable(missing));
-    PipeWire server(sessionManager);
+    PipeWire server(sessionManager, driver);
     QVERIFY(server.start());
     GameCopy copy;
     // With its sound module, which the copy otherwise goes without.

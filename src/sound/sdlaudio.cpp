@@ -27,6 +27,9 @@ constexpr int kBufferFrames = 512;
 // How long a device just opened may take to ask for its first buffer.
 constexpr std::chrono::milliseconds kFirstMixWithin{250};
 
+// The mixer's device is the only one open, among SDL's first few.
+constexpr SDL_AudioDeviceID kDevicesLookedAt = 16;
+
 // SDL audio is process-wide: one device, one owner.
 std::atomic_bool deviceTaken{false};
 
@@ -152,9 +155,16 @@ void SdlAudioBackend::closeDevice()
 
 bool SdlAudioBackend::deviceLost() const
 {
-    // SDL stops calling the hook of a device it has found disconnected, and says
-    // so nowhere the mixer passes on.
-    return m_deviceOpen.load() && steadyNow() - m_lastMix.load() > std::chrono::nanoseconds(kLostAfter).count();
+    std::lock_guard lock(m_deviceMutex);
+    if (!m_deviceOpen)
+        return false;
+    // A device SDL found disconnected is stopped, and the mixer does not say which
+    // it is: SDL's PipeWire backend stops calling the hook then, and its
+    // PulseAudio backend calls it on in silence, as a timer.
+    bool playing = false;
+    for (SDL_AudioDeviceID id = 1; id <= kDevicesLookedAt && !playing; ++id)
+        playing = SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED;
+    return !playing || steadyNow() - m_lastMix.load() > std::chrono::nanoseconds(kLostAfter).count();
 }
 
 void SdlAudioBackend::mixMusic(void *backend, unsigned char *stream, int bytes)

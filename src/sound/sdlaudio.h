@@ -62,7 +62,7 @@ private:
 
     const int m_rate;
     // The device's opening and closing, and what plays on it.
-    std::mutex m_deviceMutex;
+    mutable std::mutex m_deviceMutex;
     std::atomic_bool m_deviceOpen{false};
     std::atomic_bool m_mixed{false};  // the hook has been called since the device opened
     std::atomic<std::int64_t> m_lastMix{0};  // steady clock, ns: the hook, or the device opening
