@@ -961,8 +961,9 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "no DISPLAY and no Xvfb to start (apt-get install xvfb openbox)\n");
             return 1;
         }
+        const QString managerSaid = xvfb->startWindowManager();
         stage = "Xvfb " + displayName + " 1280x1024"
-                + (xvfb->startWindowManager() ? " with openbox" : ", no window manager (install openbox)");
+                + (managerSaid.isEmpty() ? std::string(" with openbox") : ", no window manager (" + managerSaid.toStdString() + ")");
     }
     QTemporaryDir scratch(benchDir + QStringLiteral("/rest-XXXXXX"));
     const QString musicDir = scratch.path() + QStringLiteral("/music");

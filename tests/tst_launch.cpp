@@ -331,7 +331,7 @@ public:
         if (m_driver == u"pulseaudio")
             m_pulse.process = startProgram(QStringLiteral("pipewire-pulse"), {}, clients(), QProcess::SeparateChannels, log);
         return sink->waitForFinished(5000) && sink->exitCode() == 0
-            && (!m_pulse.process || waitFor([this] { return QFile::exists(m_runtime.filePath(QStringLiteral("pulse/native"))); }));
+            && (!m_pulse.process || QTest::qWaitFor([this] { return QFile::exists(m_runtime.filePath(QStringLiteral("pulse/native"))); }, 5000));
     }
 
     // As when the server crashes and the desktop starts it again.
