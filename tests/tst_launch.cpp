@@ -394,7 +394,14 @@ void TestLaunch::soundServersNeverHoldTheGame()
     // With its sound module, which the copy otherwise goes without.
     for (const QString &module : QDir(QStringLiteral(SHASHIN_BIN_DIR)).entryList({QStringLiteral("*.so")}, QDir::Files))
         QVERIFY(QFile::link(QStringLiteral(SHASHIN_BIN_DIR "/") + module, copy.path(module)));
-    const auto game = copy.start(server.clients());
+    QProcessEnvironment environment = server.clients();
+    // Under LeakSanitizer: SDL 2.26's PulseAudio hotplug thread never releases the
+    // queries it had under way when its server went; the game's leaks still count.
+    QFile suppressions(copy.path(QStringLiteral("leaks.supp")));
+    QVERIFY(suppressions.open(QIODevice::WriteOnly) && suppressions.write("leak:libpulse.so\n") > 0);
+    suppressions.close();
+    environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=") + suppressions.fileName());
+    const auto game = copy.start(environment);
     QTRY_VERIFY_WITH_TIMEOUT(copy.albumLocked(), 20000);
     if (!sessionManager) {
         QTest::qWait(2000);  // the sound is on its way after the first frame, and never comes

@@ -27,7 +27,7 @@ constexpr int kBufferFrames = 512;
 // How long a device just opened may take to ask for its first buffer.
 constexpr std::chrono::milliseconds kFirstMixWithin{250};
 
-// The mixer's device is the only one open, among SDL's first few.
+// The mixer's device is the only one open, among the 16 SDL keeps.
 constexpr SDL_AudioDeviceID kDevicesLookedAt = 16;
 
 // SDL audio is process-wide: one device, one owner.
@@ -161,9 +161,13 @@ bool SdlAudioBackend::deviceLost() const
     // A device SDL found disconnected is stopped, and the mixer does not say which
     // it is: SDL's PipeWire backend stops calling the hook then, and its
     // PulseAudio backend calls it on in silence, as a timer.
+    // Devices opened by id are numbered from 2 (1 is the legacy device).
     bool playing = false;
-    for (SDL_AudioDeviceID id = 1; id <= kDevicesLookedAt && !playing; ++id)
+    for (SDL_AudioDeviceID id = 2; id <= kDevicesLookedAt && !playing; ++id)
         playing = SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED;
+    // An id not open leaves SDL's error text in this thread's state, which SDL
+    // frees by itself only in threads it started.
+    SDL_TLSCleanup();
     return !playing || steadyNow() - m_lastMix.load() > std::chrono::nanoseconds(kLostAfter).count();
 }
 
