@@ -1,6 +1,7 @@
 #include "support/desktop.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -88,4 +89,13 @@ QString XServer::startWindowManager()
         said += QString::fromLocal8Bit(m_manager.process->readAll());
     }
     return managing() ? QString() : QStringLiteral("openbox did not come up: ") + said;
+}
+
+bool ignoreLeaksOf(QProcessEnvironment &environment, const QString &folder, const QByteArray &library)
+{
+    QFile suppressions(QDir(folder).filePath(QStringLiteral("leaks.supp")));
+    if (!suppressions.open(QIODevice::WriteOnly) || suppressions.write("leak:" + library + '\n') <= 0)
+        return false;
+    environment.insert(QStringLiteral("LSAN_OPTIONS"), QStringLiteral("suppressions=") + suppressions.fileName());
+    return true;
 }

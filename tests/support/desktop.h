@@ -29,6 +29,9 @@ struct Stopping
     ~Stopping();
 };
 
+// Under LeakSanitizer, a child's leaks from a system `library` do not count (the list goes into `folder`).
+bool ignoreLeaksOf(QProcessEnvironment &environment, const QString &folder, const QByteArray &library);
+
 QProcessEnvironment x11Environment(const QString &display, const QString &scale = QStringLiteral("1"));
 
 // Runs an X tool on `display` and returns what it printed (its complaints are
