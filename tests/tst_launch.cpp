@@ -1,6 +1,5 @@
 #include "core/albumlock.h"
 #include "core/gamefolders.h"
-#include "platform/quitsignals.h"
 #include "support/desktop.h"
 #include "support/gamecopy.h"
 
@@ -10,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,9 +32,6 @@ class TestLaunch : public QObject
 private slots:
     void layoutRule_data();
     void layoutRule();
-    void playerFolderFollowsTheXdgRules_data();
-    void playerFolderFollowsTheXdgRules();
-    void quitSignalsReachTheLoop();
     void onlyThePlayerTalksToTheGame_data();
     void onlyThePlayerTalksToTheGame();
     void endingsThatAreNotThePlayers_data();
@@ -62,97 +57,54 @@ std::optional<QByteArray> setEnvironment(const char *name, const std::optional<Q
 
 void TestLaunch::layoutRule_data()
 {
-    // Files under a prefix that also holds an installed data set; the executable is in prefix/bin.
+    // Files beside the executable in prefix/bin, under a prefix that also holds an
+    // installed data set; the player's variables. A path "/x" is prefix/x.
     QTest::addColumn<QStringList>("beside");
     QTest::addColumn<bool>("txtWritable");
+    QTest::addColumn<QString>("dataHome");  // empty: unset
+    QTest::addColumn<QString>("home");
     QTest::addColumn<QString>("dataDir");
-    QTest::addColumn<QString>("albumPath");
+    QTest::addColumn<QString>("albumPath");  // empty: nowhere to keep one
     QTest::addColumn<QString>("startingFrom");
-
-    QTest::newRow("portable") << QStringList{"txt/name.dat"} << true << "bin" << "bin/txt/abm.dat" << "";
-    QTest::newRow("portable, txt/ read-only") << QStringList{"txt/name.dat", "txt/abm.dat"} << false << "bin"
-                                              << "player/abm.dat" << "bin/txt/abm.dat";
-    QTest::newRow("installed") << QStringList{} << true << "share/shashin" << "player/abm.dat" << "";
-    QTest::newRow("only an album beside")
-        << QStringList{"txt/abm.dat"} << true << "share/shashin" << "player/abm.dat" << "";
+    QTest::newRow("portable") << QStringList{"txt/name.dat"} << true << "" << "/home" << "/bin" << "/bin/txt/abm.dat" << "";
+    QTest::newRow("portable, txt/ read-only")
+        << QStringList{"txt/name.dat", "txt/abm.dat"} << false << "" << "/home" << "/bin"
+        << "/home/.local/share/shashin/abm.dat" << "/bin/txt/abm.dat";
+    QTest::newRow("installed, a data home of its own")
+        << QStringList{} << true << "/data" << "/home" << "/share/shashin" << "/data/shashin/abm.dat" << "";
+    QTest::newRow("only an album beside, a relative data home")
+        << QStringList{"txt/abm.dat"} << true << "rel" << "/home" << "/share/shashin"
+        << "/home/.local/share/shashin/abm.dat" << "";
+    QTest::newRow("installed, a relative home is none") << QStringList{} << true << "" << "rel" << "/share/shashin" << "" << "";
 }
 
 void TestLaunch::layoutRule()
 {
     QFETCH(QStringList, beside);
     QFETCH(bool, txtWritable);
+    QFETCH(QString, dataHome);
+    QFETCH(QString, home);
     QFETCH(QString, dataDir);
     QFETCH(QString, albumPath);
     QFETCH(QString, startingFrom);
-
     QTemporaryDir prefix;
     const QDir root(prefix.path());
     for (const QString &file : beside + QStringList{QStringLiteral("../share/shashin/txt/name.dat")}) {
         QVERIFY(root.mkpath(QFileInfo(root.filePath(QStringLiteral("bin/") + file)).path()));
         QVERIFY(QFile(root.filePath(QStringLiteral("bin/") + file)).open(QIODevice::WriteOnly));
     }
-
+    const auto inPrefix = [&root](const QString &path) { return path.startsWith(u'/') ? root.path() + path : path; };
     const auto writable = [&](const QString &folder) {
         return QDir(folder) == QDir(root.filePath(QStringLiteral("bin/txt"))) ? txtWritable : true;
     };
-    const GameFolders folders = gameFolders(root.filePath(QStringLiteral("bin")),
-                                            root.filePath(QStringLiteral("player")), writable);
-    QCOMPARE(QDir::cleanPath(folders.dataDir), root.filePath(dataDir));
-    QCOMPARE(QDir::cleanPath(folders.albumPath), root.filePath(albumPath));
-    QCOMPARE(folders.startingAlbumPath.isEmpty() ? QString() : QDir::cleanPath(folders.startingAlbumPath),
-             startingFrom.isEmpty() ? QString() : root.filePath(startingFrom));
-}
-
-void TestLaunch::playerFolderFollowsTheXdgRules_data()
-{
-    QTest::addColumn<QByteArray>("dataHome");  // null: unset
-    QTest::addColumn<QByteArray>("home");
-    QTest::addColumn<QString>("folder");       // empty: there is none
-    QTest::newRow("the usual") << QByteArray() << QByteArray("/home/a") << "/home/a/.local/share/shashin";
-    QTest::newRow("a data home of its own") << QByteArray("/data/a") << QByteArray("/home/a") << "/data/a/shashin";
-    QTest::newRow("a relative data home is ignored") << QByteArray("rel") << QByteArray("/home/a")
-                                                     << "/home/a/.local/share/shashin";
-    QTest::newRow("an empty data home is ignored") << QByteArray("") << QByteArray("/home/a")
-                                                   << "/home/a/.local/share/shashin";
-    QTest::newRow("no home") << QByteArray() << QByteArray() << "";
-    QTest::newRow("a relative home is none") << QByteArray() << QByteArray("home") << "";
-    QTest::newRow("no home, a data home") << QByteArray("/data/a") << QByteArray() << "/data/a/shashin";
-}
-
-void TestLaunch::playerFolderFollowsTheXdgRules()
-{
-    QFETCH(QByteArray, dataHome);
-    QFETCH(QByteArray, home);
-    QFETCH(QString, folder);
-    const auto oldDataHome = setEnvironment("XDG_DATA_HOME", dataHome.isNull() ? std::nullopt : std::optional(dataHome));
-    const auto oldHome = setEnvironment("HOME", home.isNull() ? std::nullopt : std::optional(home));
-    const QString found = playerDataFolder();
+    const auto oldDataHome = setEnvironment("XDG_DATA_HOME", dataHome.isEmpty() ? std::nullopt : std::optional(QFile::encodeName(inPrefix(dataHome))));
+    const auto oldHome = setEnvironment("HOME", QFile::encodeName(inPrefix(home)));
+    const GameFolders folders = gameFolders(root.filePath(QStringLiteral("bin")), playerDataFolder(), writable);
     setEnvironment("XDG_DATA_HOME", oldDataHome);
     setEnvironment("HOME", oldHome);
-    QCOMPARE(found, folder);
-    // With no folder of the player's, an installed game has nowhere to keep its album.
-    if (folder.isEmpty())
-        QVERIFY(gameFolders(QStringLiteral("/nowhere/bin"), found).albumPath.isEmpty());
-}
-
-void TestLaunch::quitSignalsReachTheLoop()
-{
-    QuitSignals quitSignals;
-    QVERIFY(quitSignals.isActive());
-    QSignalSpy received(&quitSignals, &QuitSignals::received);
-    // SIGINT and SIGHUP end a real game below.
-    QVERIFY(std::raise(SIGTERM) == 0);
-    QCOMPARE(received.count(), 0);  // not from inside the handler
-    QTRY_COMPARE(received.count(), 1);
-    QCOMPARE(received.at(0).at(0).toInt(), SIGTERM);
-    // A second signal before the loop came round: the game is stuck, and it ends.
-    QCOMPARE(inChild([] {
-                 QuitSignals stuck;
-                 std::raise(SIGTERM);
-                 std::raise(SIGTERM);
-                 return 0;
-             }),
-             -SIGTERM);
+    QCOMPARE(QDir::cleanPath(folders.dataDir), inPrefix(dataDir));
+    QCOMPARE(QDir::cleanPath(folders.albumPath), inPrefix(albumPath));
+    QCOMPARE(QDir::cleanPath(folders.startingAlbumPath), inPrefix(startingFrom));
 }
 
 void TestLaunch::onlyThePlayerTalksToTheGame_data()
