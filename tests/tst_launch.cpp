@@ -20,7 +20,6 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 // The program seen from outside: where it keeps its data set and album, one game
