@@ -46,6 +46,9 @@
 //   cries cut             the first half millisecond heard of a cry that opened the
 //                         device, against the file: how much of its fade-in is gone
 //   the stream            its name, icon and role, as `pactl list sink-inputs` has them
+// With PipeWire, RTKit and polkit run on a system bus of the bench's own when
+// installed (scripts/packages-bench; SHASHIN_BENCH_NO_RTKIT=1 leaves them out), as
+// on a desktop: the game's children may raise their audio threads only through it.
 
 #include "core/fom.h"
 #include "platform/messagebox.h"
@@ -597,7 +600,59 @@ struct SoundServer
             native[name] = value;
         native["SDL_AUDIODRIVER"] = "pipewire";
         description = "PipeWire of the bench's own with WirePlumber and pipewire-pulse (null sink at 48 kHz)";
+        if (const std::string systemBus = startRealtimeKit(dir); !systemBus.empty()) {
+            clients["DBUS_SYSTEM_BUS_ADDRESS"] = native["DBUS_SYSTEM_BUS_ADDRESS"] = systemBus;
+            description += ", and RTKit";
+        } else {
+            description += ", no RTKit";
+        }
         return true;
+    }
+
+    // RTKit with polkit on a system bus of the bench's own, as desktops run them:
+    // the only way a game without privileges has its audio threads raised. Its
+    // address, or nothing when they are not installed or SHASHIN_BENCH_NO_RTKIT is set.
+    std::string startRealtimeKit(const std::string &dir)
+    {
+        const char *const rtkit = "/usr/libexec/rtkit-daemon";
+        const char *const polkit = "/usr/lib/polkit-1/polkitd";
+        if (std::getenv("SHASHIN_BENCH_NO_RTKIT") || !QFileInfo::exists(QLatin1String(rtkit))
+            || !QFileInfo::exists(QLatin1String(polkit)) || program("dbus-send").empty())
+            return {};
+        const std::string socket = dir + "/system_bus_socket";
+        const std::string address = "unix:path=" + socket;
+        QFile config(QString::fromStdString(dir + "/system-bus.conf"));
+        if (!config.open(QIODevice::WriteOnly))
+            return {};
+        config.write(("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                      "<busconfig><type>system</type><listen>" + address + "</listen><auth>EXTERNAL</auth>"
+                      "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+                      "<allow send_destination=\"*\"/></policy></busconfig>\n").c_str());
+        config.close();
+        const Environment bus{{"DBUS_SYSTEM_BUS_ADDRESS", address}};
+        servers.push_back(spawn({program("dbus-daemon"), "--config-file=" + config.fileName().toStdString(), "--nofork",
+                                 "--nopidfile"},
+                                bus, Run::Service));
+        if (!waitForFile(socket))
+            return {};
+        servers.push_back(spawn({polkit, "--no-debug"}, bus, Run::Service));
+        servers.push_back(spawn({rtkit}, bus, Run::Service));
+        for (int tries = 0; tries < 50; ++tries) {
+            Child ask = spawn({program("dbus-send"), "--bus=" + address, "--print-reply",
+                               "--dest=org.freedesktop.RealtimeKit1", "/org/freedesktop/RealtimeKit1",
+                               "org.freedesktop.DBus.Properties.Get", "string:org.freedesktop.RealtimeKit1",
+                               "string:MinNiceLevel"},
+                              bus, Run::Service);
+            bool answered = false;
+            while (const auto line = readLine(ask, 2))
+                answered = answered || line->find("int32") != std::string::npos;
+            stop(ask);
+            if (answered)
+                return address;
+            sleepSeconds(0.1);
+        }
+        return {};
     }
 
     // What `pactl list sink-inputs` says of the streams' names, icons and roles.
@@ -1078,7 +1133,7 @@ int main(int argc, char *argv[])
     row("offline synthesis of bgm.mid", floor, {}, "%", 3, Compare::None);
 
     if (!withServer) {
-        std::printf("\nno sound server measured: apt-get install pulseaudio-utils and either pulseaudio or pipewire-pulse wireplumber dbus-daemon\n");
+        std::printf("\nno sound server measured: scripts/install-deps scripts/packages-bench, or install pulseaudio and pulseaudio-utils\n");
         return 0;
     }
     std::printf("\nthrough %s, its monitor recorded by parecord; load average %s\n\n", server.description.c_str(),
