@@ -542,6 +542,7 @@ std::string program(const char *name)
 struct SoundServer
 {
     QTemporaryDir runtime;  // 0700, as XDG_RUNTIME_DIR must be
+    QTemporaryDir systemBusDir;
     std::vector<Child> servers;  // stopped the other way round
     Environment clients;  // through the PulseAudio protocol, besides the display
     Environment native;  // SDL's own PipeWire backend; empty with a PulseAudio
@@ -619,7 +620,12 @@ struct SoundServer
         if (std::getenv("SHASHIN_BENCH_NO_RTKIT") || !QFileInfo::exists(QLatin1String(rtkit))
             || !QFileInfo::exists(QLatin1String(polkit)) || program("dbus-send").empty())
             return {};
-        const std::string socket = dir + "/system_bus_socket";
+        // polkitd and rtkit-daemon drop to users of their own, who must reach the socket.
+        if (!systemBusDir.isValid()
+            || !QFile::setPermissions(systemBusDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                               | QFile::ReadOther | QFile::ExeOther))
+            return {};
+        const std::string socket = systemBusDir.path().toStdString() + "/system_bus_socket";
         const std::string address = "unix:path=" + socket;
         QFile config(QString::fromStdString(dir + "/system-bus.conf"));
         if (!config.open(QIODevice::WriteOnly))
@@ -638,17 +644,24 @@ struct SoundServer
             return {};
         servers.push_back(spawn({polkit, "--no-debug"}, bus, Run::Service));
         servers.push_back(spawn({rtkit}, bus, Run::Service));
-        for (int tries = 0; tries < 50; ++tries) {
-            Child ask = spawn({program("dbus-send"), "--bus=" + address, "--print-reply",
-                               "--dest=org.freedesktop.RealtimeKit1", "/org/freedesktop/RealtimeKit1",
-                               "org.freedesktop.DBus.Properties.Get", "string:org.freedesktop.RealtimeKit1",
-                               "string:MinNiceLevel"},
+        // Up once both answer.
+        const auto answers = [&](const char *service, const char *path, const char *interface, const char *property,
+                                 const char *type) {
+            Child ask = spawn({program("dbus-send"), "--bus=" + address, "--print-reply", std::string("--dest=") + service,
+                               path, "org.freedesktop.DBus.Properties.Get", std::string("string:") + interface,
+                               std::string("string:") + property},
                               bus, Run::Service);
             bool answered = false;
             while (const auto line = readLine(ask, 2))
-                answered = answered || line->find("int32") != std::string::npos;
+                answered = answered || line->find(type) != std::string::npos;
             stop(ask);
-            if (answered)
+            return answered;
+        };
+        for (int tries = 0; tries < 50; ++tries) {
+            if (answers("org.freedesktop.RealtimeKit1", "/org/freedesktop/RealtimeKit1", "org.freedesktop.RealtimeKit1",
+                        "MinNiceLevel", "int32")
+                && answers("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+                           "org.freedesktop.PolicyKit1.Authority", "BackendName", "string"))
                 return address;
             sleepSeconds(0.1);
         }
