@@ -46,6 +46,9 @@
 //   cries cut             the first half millisecond heard of a cry that opened the
 //                         device, against the file: how much of its fade-in is gone
 //   the stream            its name, icon and role, as `pactl list sink-inputs` has them
+// With PipeWire, RTKit and polkit run on a system bus of the bench's own when
+// installed (scripts/packages-bench; SHASHIN_BENCH_NO_RTKIT=1 leaves them out), as
+// on a desktop: the game's children may raise their audio threads only through it.
 
 #include "core/fom.h"
 #include "platform/messagebox.h"
@@ -539,6 +542,7 @@ std::string program(const char *name)
 struct SoundServer
 {
     QTemporaryDir runtime;  // 0700, as XDG_RUNTIME_DIR must be
+    QTemporaryDir systemBusDir;
     std::vector<Child> servers;  // stopped the other way round
     Environment clients;  // through the PulseAudio protocol, besides the display
     Environment native;  // SDL's own PipeWire backend; empty with a PulseAudio
@@ -597,7 +601,71 @@ struct SoundServer
             native[name] = value;
         native["SDL_AUDIODRIVER"] = "pipewire";
         description = "PipeWire of the bench's own with WirePlumber and pipewire-pulse (null sink at 48 kHz)";
+        if (const std::string systemBus = startRealtimeKit(dir); !systemBus.empty()) {
+            clients["DBUS_SYSTEM_BUS_ADDRESS"] = native["DBUS_SYSTEM_BUS_ADDRESS"] = systemBus;
+            description += ", and RTKit";
+        } else {
+            description += ", no RTKit";
+        }
         return true;
+    }
+
+    // RTKit with polkit on a system bus of the bench's own, as desktops run them:
+    // the only way a game without privileges has its audio threads raised. Its
+    // address, or nothing when they are not installed or SHASHIN_BENCH_NO_RTKIT is set.
+    std::string startRealtimeKit(const std::string &dir)
+    {
+        const char *const rtkit = "/usr/libexec/rtkit-daemon";
+        const char *const polkit = "/usr/lib/polkit-1/polkitd";
+        if (std::getenv("SHASHIN_BENCH_NO_RTKIT") || !QFileInfo::exists(QLatin1String(rtkit))
+            || !QFileInfo::exists(QLatin1String(polkit)) || program("dbus-send").empty())
+            return {};
+        // polkitd and rtkit-daemon drop to users of their own, who must reach the socket.
+        if (!systemBusDir.isValid()
+            || !QFile::setPermissions(systemBusDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                               | QFile::ReadOther | QFile::ExeOther))
+            return {};
+        const std::string socket = systemBusDir.path().toStdString() + "/system_bus_socket";
+        const std::string address = "unix:path=" + socket;
+        QFile config(QString::fromStdString(dir + "/system-bus.conf"));
+        if (!config.open(QIODevice::WriteOnly))
+            return {};
+        config.write(("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                      "<busconfig><type>system</type><listen>" + address + "</listen><auth>EXTERNAL</auth>"
+                      "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
+                      "<allow send_destination=\"*\"/></policy></busconfig>\n").c_str());
+        config.close();
+        const Environment bus{{"DBUS_SYSTEM_BUS_ADDRESS", address}};
+        servers.push_back(spawn({program("dbus-daemon"), "--config-file=" + config.fileName().toStdString(), "--nofork",
+                                 "--nopidfile"},
+                                bus, Run::Service));
+        if (!waitForFile(socket))
+            return {};
+        servers.push_back(spawn({polkit, "--no-debug"}, bus, Run::Service));
+        servers.push_back(spawn({rtkit}, bus, Run::Service));
+        // Up once both answer.
+        const auto answers = [&](const char *service, const char *path, const char *interface, const char *property,
+                                 const char *type) {
+            Child ask = spawn({program("dbus-send"), "--bus=" + address, "--print-reply", std::string("--dest=") + service,
+                               path, "org.freedesktop.DBus.Properties.Get", std::string("string:") + interface,
+                               std::string("string:") + property},
+                              bus, Run::Service);
+            bool answered = false;
+            while (const auto line = readLine(ask, 2))
+                answered = answered || line->find(type) != std::string::npos;
+            stop(ask);
+            return answered;
+        };
+        for (int tries = 0; tries < 50; ++tries) {
+            if (answers("org.freedesktop.RealtimeKit1", "/org/freedesktop/RealtimeKit1", "org.freedesktop.RealtimeKit1",
+                        "MinNiceLevel", "int32")
+                && answers("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+                           "org.freedesktop.PolicyKit1.Authority", "BackendName", "string"))
+                return address;
+            sleepSeconds(0.1);
+        }
+        return {};
     }
 
     // What `pactl list sink-inputs` says of the streams' names, icons and roles.
@@ -629,10 +697,16 @@ struct Recording
 
     bool start(const Environment &clients)
     {
-        recorder = spawn({QStandardPaths::findExecutable(QStringLiteral("parecord")).toStdString(),
-                          std::string("--device=") + kSink + ".monitor", "--raw", "--format=s16le",
-                          "--rate=" + std::to_string(kRate), "--channels=2", "--latency-msec=5"},
-                         clients, Run::Service);
+        // The recorder's latency sets PipeWire's quantum: 5 ms by default, so that
+        // times are fine; SHASHIN_BENCH_RECORDER_MSEC=0 asks for none, as a desktop's
+        // own streams might.
+        const char *latency = std::getenv("SHASHIN_BENCH_RECORDER_MSEC");
+        std::vector<std::string> command{QStandardPaths::findExecutable(QStringLiteral("parecord")).toStdString(),
+                                         std::string("--device=") + kSink + ".monitor", "--raw", "--format=s16le",
+                                         "--rate=" + std::to_string(kRate), "--channels=2"};
+        if (!latency || std::atoi(latency) > 0)
+            command.push_back("--latency-msec=" + std::string(latency ? latency : "5"));
+        recorder = spawn(command, clients, Run::Service);
         // Recording once the first piece is in.
         const std::int64_t deadline = nowNs() + 5'000'000'000;
         while (frames() == 0 && nowNs() < deadline)
@@ -1078,7 +1152,7 @@ int main(int argc, char *argv[])
     row("offline synthesis of bgm.mid", floor, {}, "%", 3, Compare::None);
 
     if (!withServer) {
-        std::printf("\nno sound server measured: apt-get install pulseaudio-utils and either pulseaudio or pipewire-pulse wireplumber dbus-daemon\n");
+        std::printf("\nno sound server measured: scripts/install-deps scripts/packages-bench, or install pulseaudio and pulseaudio-utils\n");
         return 0;
     }
     std::printf("\nthrough %s, its monitor recorded by parecord; load average %s\n\n", server.description.c_str(),

@@ -142,8 +142,9 @@ bool RenderedMusic::append(const std::int16_t *stereo, std::size_t frames)
         if (at == piece.size() * kChunkFrames) {
             if (piece.size() == kMostChunks)
                 return false;
-            // Within the capacity reserved: the chunks already there stay where they are.
-            piece.push_back(std::make_unique<std::int16_t[]>(2 * kChunkFrames));
+            // Within the capacity reserved: the chunks already there stay where they
+            // are. Left unset, a chunk's pages take memory only once written.
+            piece.push_back(std::make_unique_for_overwrite<std::int16_t[]>(2 * kChunkFrames));
         }
         const std::size_t taken = std::min(frames, kChunkFrames - at % kChunkFrames);
         std::copy_n(stereo, 2 * taken, piece[at / kChunkFrames].get() + 2 * (at % kChunkFrames));
@@ -203,8 +204,11 @@ bool MusicSynth::renderWhole(RenderedMusic &music, const std::atomic_bool *cance
     // The piece's end: what still sounds rings on, and is heard over the start of
     // the next time round, as when the player is sent back to it.
     int quietFrames = 0;
-    for (int frames = 0; frames < kLongestTailSeconds * m_ringFrames / kRingSeconds && quietFrames < m_ringFrames;
-         frames += kWholeBlock) {
+    const int longestTail = int(kLongestTailSeconds * m_ringFrames / kRingSeconds);
+    // Room for the longest at once: grown as it goes, each move would hold two
+    // copies beside the whole piece and the synthesizer, the most the game ever holds.
+    music.tail.reserve(std::size_t(longestTail + kWholeBlock) * 2);
+    for (int frames = 0; frames < longestTail && quietFrames < m_ringFrames; frames += kWholeBlock) {
         if (givenUp())
             return false;
         renderBlock();

@@ -9,7 +9,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <utility>
 
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +55,22 @@ bool openMixer(int rate, int allowedChanges)
         return false;
     Mix_ReserveChannels(1);
     return true;
+}
+
+// SDL raises the thread it mixes on itself, but SDL's PipeWire backend mixes on
+// PipeWire's client thread, which nobody raises: at a player's nice 0 it is late
+// whenever the desktop is busy. Whichever thread calls the mixer asks once, as
+// SDL's own does: without privileges SDL asks RTKit (a desktop's nice -15);
+// where there is no RTKit the request fails at once and nothing changes.
+void raiseMixingThread()
+{
+    thread_local bool asked = false;
+    if (std::exchange(asked, true) || getpriority(PRIO_PROCESS, id_t(gettid())) < 0)
+        return;
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL);
+    // A refusal leaves SDL's error text in this thread's state, which SDL frees
+    // by itself only in threads it started.
+    SDL_TLSCleanup();
 }
 
 } // namespace
@@ -173,6 +192,7 @@ bool SdlAudioBackend::deviceLost() const
 
 void SdlAudioBackend::mixMusic(void *backend, unsigned char *stream, int bytes)
 {
+    raiseMixingThread();
     auto *self = static_cast<SdlAudioBackend *>(backend);
     self->m_lastMix = steadyNow();
     // The mixer hands the hook a silent buffer; music with nothing to play leaves it so.
