@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
 
@@ -24,6 +25,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The disk of this test process: the next syncs it is asked for fail, as a
@@ -48,6 +50,15 @@ namespace {
 
 const QString kAlbum = QStringLiteral("txt/abm.dat");
 
+// Puts `rows` rows into the eternal album of a running game, as albumBytes() writes them.
+void fillAlbum(Fom &w, int rows, const QString &prefix)
+{
+    for (int i = 0; i < rows; ++i) {
+        w.Lst[2]->addRow(prefix + QStringLiteral("%1").arg(i, 2, 10, QLatin1Char('0')));
+        w.Lst[3]->addRow(QStringLiteral("%1").arg(i % 30, 2, 10, QLatin1Char('0')));
+    }
+}
+
 QStringList savesInProgress(const GameFixture &game)
 {
     return QDir(game.path(QStringLiteral("txt"))).entryList({QStringLiteral("*.saving-*")}, QDir::Files);
@@ -66,6 +77,7 @@ private slots:
     void failedWritesKeepTheOldAlbum();
     void albumComesBackOrIsKeptAside_data();
     void albumComesBackOrIsKeptAside();
+    void killedSavesLeaveTheOldAlbumOrTheNew();
     void changesReachTheDiskAsTheyHappen_data();
     void changesReachTheDiskAsTheyHappen();
     void aLinkedAlbumStaysLinked();
@@ -135,10 +147,7 @@ void TestAlbumFile::failedWritesKeepTheOldAlbum()
     const QByteArray old = albumBytes(30, QStringLiteral("前の"));
     game.writeBytes(kAlbum, old);
     game.start();
-    for (int i = 0; i < rows; ++i) {
-        game.window().Lst[2]->addRow(QStringLiteral("新しい%1").arg(i, 2, 10, QLatin1Char('0')));
-        game.window().Lst[3]->addRow(QStringLiteral("%1").arg(i % 30, 2, 10, QLatin1Char('0')));
-    }
+    fillAlbum(game.window(), rows, QStringLiteral("新しい"));
     const QByteArray fresh = old + albumBytes(rows, QStringLiteral("新しい"));
 
     // The child is the player's machine: it breaks the disk, then shuts the game
@@ -225,6 +234,47 @@ void TestAlbumFile::albumComesBackOrIsKeptAside()
         QCOMPARE(game.readBytes(QStringLiteral("txt/") + copies[n]), n < earlier ? earlierCopy : album);
     // Told only when no copy could be made, and so nothing saved.
     QCOMPARE(game.messages.shown.size(), qsizetype(earlier == 99));
+}
+
+void TestAlbumFile::killedSavesLeaveTheOldAlbumOrTheNew()
+{
+    GameFixture game;
+    const QByteArray old = albumBytes(2000, QStringLiteral("前の"));
+    const QByteArray fresh = albumBytes(2000, QStringLiteral("新しい"));
+    game.writeBytes(kAlbum, old);
+    game.start();
+    Fom &w = game.window();
+    w.Lst[2]->clearRows();
+    w.Lst[3]->clearRows();
+    fillAlbum(w, 2000, QStringLiteral("新しい"));
+
+    // The first save runs whole and is timed; each of the others is killed.
+    qint64 saveUs = 0;
+    int killedInside = 0;
+    for (int i = -1; i < 150; ++i) {
+        game.writeBytes(kAlbum, old);
+        QElapsedTimer clock;
+        clock.start();
+        const pid_t child = fork();
+        if (child == 0) {
+            w.Form_Unload();
+            _exit(0);
+        }
+        if (i >= 0) {
+            usleep(useconds_t(QRandomGenerator::global()->bounded(saveUs * 3 / 2)));
+            kill(child, SIGKILL);
+        }
+        waitpid(child, nullptr, 0);
+        saveUs = i < 0 ? qMax<qint64>(clock.nsecsElapsed() / 1000, 1000) : saveUs;
+        QVERIFY(i >= 0 || game.readBytes(kAlbum) == fresh);
+        const QByteArray now = game.readBytes(kAlbum);
+        QVERIFY2(now == old || now == fresh, qPrintable(QStringLiteral("torn at kill %1").arg(i)));
+        const QStringList left = savesInProgress(game);
+        killedInside += int(!left.isEmpty());
+        for (const QString &name : left)
+            QFile::remove(game.path(QStringLiteral("txt/") + name));
+    }
+    QVERIFY2(killedInside > 0, "no kill landed inside a save");
 }
 
 void TestAlbumFile::changesReachTheDiskAsTheyHappen_data()
