@@ -214,7 +214,7 @@ void TestDesktop::gameUnderWayland()
         return std::abs(window.width() - inside.width()) <= 3 && std::abs(window.height() - inside.height()) <= 3
                && white > 200;
     };
-    QVERIFY2(QTest::qWaitFor(showsOpening, 20000),
+    QVERIFY2(QTest::qWaitFor(showsOpening, 60000),
              qPrintable(QStringLiteral("%1 x %2, %3 white; %4").arg(window.width()).arg(window.height()).arg(white)
                             .arg(readLog(gameLog))));
 
