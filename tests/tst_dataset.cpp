@@ -19,16 +19,11 @@ QString built(const QString &relative)
     return QStringLiteral(SHASHIN_BIN_DIR "/") + relative;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A source as written in content/: UTF-8 lines.
 QStringList written(const QString &relative)
 {
-    QString text = QString::fromUtf8(readAll(QStringLiteral(SHASHIN_SOURCE_DIR "/content/") + relative));
+    QFile file(QStringLiteral(SHASHIN_SOURCE_DIR "/content/") + relative);
+    QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     if (text.endsWith(u'\n'))
         text.chop(1);
     return text.split(u'\n');
@@ -112,11 +107,9 @@ void TestDataset::gameShowsEveryCreature()
     w.ComNext_MouseDown(2);
     for (int kind = 0; kind < Fom::kKinds; ++kind) {
         QCOMPARE(w.BeastName[kind], written(QStringLiteral("txt/name.txt")).at(kind));
-        QCOMPARE(std::count(w.BeastName.begin(), w.BeastName.end(), w.BeastName[kind]), 1);  // no two alike
         w.Lst[2]->addRow(w.BeastName[kind]);
         w.Lst[3]->addRow(key(kind));
         w.Lst[2]->setListIndex(kind);
-        QCOMPARE(w.E->picture().size(), QSize(256, 256));
         const QImage seen = w.Pic->grab().toImage();
         QVERIFY2(seen.pixelColor(seen.width() / 2, seen.height() / 2) != QColor(Qt::black), qPrintable(key(kind)));
         QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n") + written(QStringLiteral("txt/%1.txt").arg(key(kind))).join(u"\r\n"));

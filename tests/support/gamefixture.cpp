@@ -88,7 +88,7 @@ Fom &GameFixture::window()
 {
     if (!m_window)
         m_window = std::make_unique<Fom>(
-            FomServices{m_dir.path(), &random, &messages, m_sound.get(), albumPath, startingAlbumPath});
+            FomServices{m_dir.path(), &random, boxes, m_sound.get(), albumPath, startingAlbumPath});
     return *m_window;
 }
 

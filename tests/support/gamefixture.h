@@ -48,6 +48,7 @@ public:
 
     ScriptedRandom random;
     ScriptedMessages messages;
+    MessageBoxes *boxes = &messages;  // the ones the window shows, if set before it is made
     // Where the window keeps its album, if not txt/abm.dat, and starts it from.
     QString albumPath;
     QString startingAlbumPath;
