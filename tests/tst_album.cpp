@@ -81,10 +81,8 @@ void TestAlbum::selectingShowsTheCreature()
     game.backend().calls.clear();
     QTest::mouseClick(w.Pic, Qt::LeftButton);
     QTest::keyClick(w.Pic, Qt::Key_Space);  // as the focused picture
-    QTest::keyClick(w.Pic, Qt::Key_Return);
-    QTest::keyClick(w.Pic, Qt::Key_Tab);
     const QString cry = QStringLiteral("playCry ") + w.PathBgm + QStringLiteral("19.wav");
-    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")), (QStringList{cry, cry, cry}));
+    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")), (QStringList{cry, cry}));
     QTest::keyClick(w.Lst[2], Qt::Key_Up);  // the keys show one creature after another
     QCOMPARE(w.NowBeast, QStringLiteral("18"));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n十八"));
