@@ -170,8 +170,8 @@ void TestAlbum::countAndClear()
     QFETCH(int, ask);
     QFETCH(int, answer);
     QFETCH(bool, cleared);
+    QtMessageBoxes boxes;  // outlives the window
     GameFixture game;
-    QtMessageBoxes boxes;
     game.boxes = &boxes;
     game.writeBytes(QStringLiteral("txt/abm.dat"), albumBytes(7));
     game.writeLines(QStringLiteral("txt/03.dat"), {QStringLiteral("見えている")});
