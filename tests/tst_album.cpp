@@ -48,9 +48,11 @@ class TestAlbum : public QObject
     Q_OBJECT
 
 private slots:
-    void selectingShowsTheCreature();
+    // In this order: with the viewer's test first, GCC 12's LeakSanitizer finds a
+    // stale dynamic-TLS range at exit and its tracer crashes.
     void picturesByTheirContent_data();
     void picturesByTheirContent();
+    void selectingShowsTheCreature();
     void countAndClear_data();
     void countAndClear();
 };
