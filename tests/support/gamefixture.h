@@ -14,7 +14,8 @@
 class GameFixture
 {
 public:
-    // The recording device plays through `device` if given, as the game's would.
+    // Writes names(), and an opening and two endings of two pages each ("opn p1 一",
+    // "opn p1 二", ...). The recording device plays through `device` if given.
     explicit GameFixture(std::unique_ptr<AudioBackend> device = nullptr);
     ~GameFixture();
 
@@ -29,9 +30,6 @@ public:
 
     // Thirty names "生き物00" to "生き物29".
     static QStringList names();
-    // A story of `pages` pages of two lines each ("<key> p<n> 一", "<key> p<n> 二"),
-    // closed by an empty line and one more line.
-    static QStringList story(const QString &key, int pages);
 
     Fom &window();
     // Creates the window and runs start-up; false if start-up refused.
@@ -50,6 +48,7 @@ public:
 
     ScriptedRandom random;
     ScriptedMessages messages;
+    MessageBoxes *boxes = &messages;  // the ones the window shows, if set before it is made
     // Where the window keeps its album, if not txt/abm.dat, and starts it from.
     QString albumPath;
     QString startingAlbumPath;

@@ -14,7 +14,6 @@
 class ScriptedRandom final : public RandomSource
 {
 public:
-    void push(float r) { m_draws.append(r); }
     void pushAll(std::initializer_list<float> draws) { m_draws.append(QList<float>(draws)); }
     void setFallback(float r) { m_fallback = r; }
     void setSeed(std::uint32_t seed) { m_seeded.emplace(seed); }
