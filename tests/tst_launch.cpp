@@ -254,7 +254,8 @@ namespace {
 class PipeWire
 {
 public:
-    // `driver`: SDL's own PipeWire backend, or "pulseaudio" through PipeWire's pulse server.
+    // `driver`: SDL's own PipeWire backend, "pulseaudio" through PipeWire's pulse
+    // server, or none: the game's own choice, with the pulse server there too.
     PipeWire(bool sessionManager, const QString &driver) : m_sessionManager(sessionManager), m_driver(driver) {}
 
     QProcessEnvironment clients() const
@@ -262,7 +263,7 @@ public:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + m_runtime.filePath(QStringLiteral("bus")));
-        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), m_driver);
+        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), m_driver);  // empty: as if unset
         environment.remove(QStringLiteral("PULSE_SERVER"));
         return environment;
     }
@@ -278,8 +279,8 @@ public:
         if (!m_sessionManager)
             return true;
         m_manager.process = startProgram(QStringLiteral("wireplumber"), {}, clients(), QProcess::SeparateChannels, log);
-        const auto sink = startProgram(QStringLiteral("pw-cli"), {QStringLiteral("create-node"), QStringLiteral("adapter"), QStringLiteral("{ factory.name=support.null-audio-sink node.name=shashin-test media.class=Audio/Sink object.linger=true audio.position=[FL FR] }")}, clients(), QProcess::SeparateChannels, log);
-        if (m_driver == u"pulseaudio")
+        const auto sink = startProgram(QStringLiteral("pw-cli"), {QStringLiteral("create-node"), QStringLiteral("adapter"), QStringLiteral("{ factory.name=support.null-audio-sink node.name=shashin-test node.description=shashin-test media.class=Audio/Sink object.linger=true audio.position=[FL FR] }")}, clients(), QProcess::SeparateChannels, log);
+        if (m_driver != u"pipewire")
             m_pulse.process = startProgram(QStringLiteral("pipewire-pulse"), {}, clients(), QProcess::SeparateChannels, log);
         return sink->waitForFinished(5000) && sink->exitCode() == 0
             && (!m_pulse.process || QTest::qWaitFor([this] { return QFile::exists(m_runtime.filePath(QStringLiteral("pulse/native"))); }, 5000));
@@ -331,13 +332,14 @@ void TestLaunch::soundServersNeverHoldTheGame_data()
     QTest::newRow("no session manager: one SIGTERM ends the game") << false << "pipewire";
     QTest::newRow("the server restarted: the music comes back") << true << "pipewire";
     QTest::newRow("through the pulse server, restarted: the music comes back") << true << "pulseaudio";
+    QTest::newRow("the game's own choice: PipeWire's own backend, back after a restart") << true << "";
 }
 
 void TestLaunch::soundServersNeverHoldTheGame()
 {
     QFETCH(bool, sessionManager);
     QFETCH(QString, driver);
-    if (const QString missing = missingProgram({QStringLiteral("pipewire"), QStringLiteral("wireplumber"), QStringLiteral("pw-cli"), QStringLiteral("pw-dump"), QStringLiteral("dbus-daemon"), driver == u"pulseaudio" ? QStringLiteral("pipewire-pulse") : QStringLiteral("pipewire")}); !missing.isEmpty())
+    if (const QString missing = missingProgram({QStringLiteral("pipewire"), QStringLiteral("wireplumber"), QStringLiteral("pw-cli"), QStringLiteral("pw-dump"), QStringLiteral("dbus-daemon"), driver == u"pipewire" ? QStringLiteral("pipewire") : QStringLiteral("pipewire-pulse")}); !missing.isEmpty())
         QSKIP(qPrintable(missing));
     PipeWire server(sessionManager, driver);
     QVERIFY(server.start());
@@ -366,6 +368,7 @@ void TestLaunch::soundServersNeverHoldTheGame()
     QCOMPARE(stream[QStringLiteral("application.name")].toString(), QStringLiteral("写真"));
     QCOMPARE(stream[QStringLiteral("application.icon-name")].toString(), QStringLiteral(SHASHIN_APP_ID));
     QCOMPARE(stream[QStringLiteral("media.role")].toString(), QStringLiteral("Game"));
+    QCOMPARE(stream[QStringLiteral("client.api")].toString() == u"pipewire-pulse", driver == u"pulseaudio");
     server.stop();
     QVERIFY(server.start());
     QElapsedTimer back;
