@@ -43,7 +43,8 @@
 //                         the music ever is, less the time the cry takes to get so loud
 //   dropouts              runs of digital silence of 3 ms or more in the recording
 //                         of the game's music from its first second on, with two
-//                         busy loops on the two cores
+//                         busy loops on the two cores; and the same of pacat
+//                         playing noise, for what the server does to any client
 //   cries cut             the first half millisecond heard of a cry that opened the
 //                         device, against the file: how much of its fade-in is gone
 //   the stream            its name, icon and role, as `pactl list sink-inputs` has them

@@ -29,7 +29,7 @@ constexpr int kSampleRate = 22050;
 constexpr int kBufferFrames = 512;
 // SDL's PipeWire backend asks the graph for a period of one buffer and plays what
 // it mixes a period later: at 46 ms the graph wakes the game 47 times a second
-// rather than 92, and a cry is heard 53 ms after the click (60 through PulseAudio's
+// rather than 92, and a cry is heard 52 ms after the click (59 through PulseAudio's
 // protocol at 23 ms).
 constexpr int kPipeWireBufferFrames = 1024;
 // How long a device just opened may take to ask for its first buffer.
